@@ -1,0 +1,22 @@
+// The configuration file "QORConfiguration.json": its name, the names its
+// members are written under, and the keys it never holds.
+#ifndef FIELDPREP_CONFIGURATION_FILE_H_
+#define FIELDPREP_CONFIGURATION_FILE_H_
+
+#include <string>
+
+#include <json/json.h>
+
+extern const char* const configurationFileName;
+
+// The keys that only the README and the batch file show.
+extern const char* const readmeOnlyKeys[10];
+
+// The written name of a document key, or "?" for a key outside the table.
+std::string camelCaseKey(const std::string& key);
+
+// The file's text (LF line ends) for a merged tree without its README-only
+// keys: known keys under their written names, every other one as it is.
+std::string composeConfigurationText(const Json::Value& root);
+
+#endif  // FIELDPREP_CONFIGURATION_FILE_H_

@@ -1,0 +1,15 @@
+// Finding and reading the existing configuration.
+#ifndef FIELDPREP_CONFIGURATION_INPUT_H_
+#define FIELDPREP_CONFIGURATION_INPUT_H_
+
+#include <string>
+
+// The configuration's text, up to its first NUL byte: from a copy in the
+// temporary folder, which is deleted once read, else from the tool's folder;
+// "" when there is none. A file that opens but cannot be read whole ends the
+// run with exit code 2 (a copy is then kept).
+std::string readConfigurationText(const std::string& name,
+                                  const std::string& tmpDir,
+                                  const std::string& appdir);
+
+#endif  // FIELDPREP_CONFIGURATION_INPUT_H_

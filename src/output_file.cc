@@ -1,0 +1,57 @@
+#include "output_file.h"
+
+#include <cerrno>
+#include <cstdio>
+
+#include "platform.h"
+
+namespace {
+
+// The target must be writable as it stands: an existing file that cannot be
+// opened for writing (read-only, a folder) fails as a failed open would. "ab"
+// is tried only on a file that exists, so the test creates nothing.
+bool targetWritable(const std::string& path) {
+  errno = 0;
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file && errno == ENOENT)
+    return true;
+  if (file)
+    std::fclose(file);
+  file = std::fopen(path.c_str(), "ab");
+  if (!file)
+    return false;
+  std::fclose(file);
+  return true;
+}
+
+bool writeAll(FILE* file, const std::string& bytes) {
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  ok = std::fflush(file) == 0 && ok;
+  return std::fclose(file) == 0 && ok;
+}
+
+}  // namespace
+
+std::string textModeBytes(const std::string& text) {
+  std::string bytes;
+  bytes.reserve(text.size() + text.size() / 16);
+  for (char c : text) {
+    if (c == '\n')
+      bytes += '\r';
+    bytes += c;
+  }
+  return bytes;
+}
+
+OutputResult writeOutputFile(const std::string& path, const std::string& text) {
+  if (!targetWritable(path))
+    return OutputResult::openFailed;
+  std::string tempPath = path + ".tmp";
+  FILE* temp = std::fopen(tempPath.c_str(), "wb");
+  if (!temp)
+    return OutputResult::openFailed;
+  if (writeAll(temp, textModeBytes(text)) && replaceFile(tempPath, path))
+    return OutputResult::written;
+  std::remove(tempPath.c_str());
+  return OutputResult::writeFailed;
+}

@@ -1,0 +1,29 @@
+// The two operations that carry parameters into the configuration document.
+#include "run_log.h"
+#include "settings_document.h"
+
+void SettingsDocument::addMissingParameters(const Json::Value& parameters) {
+  for (auto member = parameters.begin(); member != parameters.end();
+       ++member) {
+    std::string key = member.name();
+    // A lookup by the whole key, bytes compared exactly, as a walk would.
+    if (root.isObject() && root.isMember(key))
+      continue;
+    std::string value = member->asString();
+    logEntry("Adding root[%s]: %s\n", key.c_str(), value.c_str());
+    setSetting(key, value);
+  }
+}
+
+void SettingsDocument::mergeSetting(const std::string& key,
+                                    const std::string& value) {
+  if (!value.empty()) {
+    setSetting(key, value);
+    return;
+  }
+  std::string rvalue = getSetting(key);
+  if (!rvalue.empty() && rvalue != "?")
+    setSetting(key, rvalue);
+  else
+    removeSetting(key);
+}

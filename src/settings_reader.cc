@@ -1,0 +1,81 @@
+#include "settings_reader.h"
+
+#include <exception>
+
+namespace {
+
+// "* Line L, Column C\n", counted from 1 as the parser counts them: CR LF, a
+// lone CR and a lone LF each end a line.
+std::string location(const std::string& text, ptrdiff_t offset) {
+  int line = 1;
+  size_t lineStart = 0;
+  size_t end = static_cast<size_t>(offset);
+  for (size_t i = 0; i < end && i < text.size(); ++i) {
+    if (text[i] == '\r') {
+      if (i + 1 < text.size() && text[i + 1] == '\n')
+        ++i;
+    } else if (text[i] != '\n') {
+      continue;
+    }
+    ++line;
+    lineStart = i + 1;
+  }
+  return "* Line " + std::to_string(line) + ", Column " +
+         std::to_string(end - lineStart + 1) + "\n";
+}
+
+// The first member, in the order the tool walks them, whose value has no text
+// form; "" when there is none.
+std::string unsupportedValue(const Json::Value& raw, const std::string& text) {
+  if (raw.isArray() && raw.size() > 0) {
+    return location(text, raw.getOffsetStart()) +
+           "  The settings must be an object, not an array.\n";
+  }
+  if (!raw.isObject())
+    return std::string();
+  for (auto member = raw.begin(); member != raw.end(); ++member) {
+    const char* kind = member->isArray()    ? "an array"
+                       : member->isObject() ? "an object"
+                                            : nullptr;
+    if (kind) {
+      return location(text, member->getOffsetStart()) + "  Value of \"" +
+             member.name() + "\" is " + kind +
+             "; only strings, numbers, booleans and null are allowed.\n";
+    }
+  }
+  return std::string();
+}
+
+}  // namespace
+
+bool readSettingsText(const std::string& text, const Json::Features& features,
+                      Json::Value* raw, std::string* report) {
+  Json::Reader reader(features);
+  try {
+    if (!reader.parse(text, *raw, true)) {
+      *report = reader.getFormattedErrorMessages();
+      return false;
+    }
+  } catch (const std::exception& error) {
+    // The parser throws instead of reporting, for one, past 1000 levels of
+    // nesting.
+    *report = std::string(error.what()) + "\n";
+    return false;
+  }
+  *report = unsupportedValue(*raw, text);
+  return report->empty();
+}
+
+std::string memberText(const Json::Value& value, const std::string& text) {
+  switch (value.type()) {
+    case Json::intValue:
+    case Json::uintValue:
+    case Json::realValue: {
+      ptrdiff_t start = value.getOffsetStart();
+      return text.substr(static_cast<size_t>(start),
+                         static_cast<size_t>(value.getOffsetLimit() - start));
+    }
+    default:
+      return value.asString();
+  }
+}

@@ -1,0 +1,59 @@
+#include "start_up.h"
+
+#include <cstring>
+
+#include "platform.h"
+#include "run_log.h"
+
+namespace {
+
+// An empty argument vector (argc 0) has no program path at all.
+const char* argumentAt(char** argv, int i) {
+  return argv && argv[i] ? argv[i] : "";
+}
+
+}  // namespace
+
+std::string toolFolder(const std::string& programPath) {
+  size_t nameLength = std::strlen(toolFileName());
+  if (programPath.size() <= nameLength)
+    return std::string();
+  return programPath.substr(0, programPath.size() - nameLength);
+}
+
+std::string joinArguments(int argc, char** argv) {
+  std::string text = argv[1][0] == '{' ? "" : "{";
+  for (int i = 1; i < argc; ++i) {
+    text += argv[i];
+    if (i < argc - 1)
+      text += ' ';
+  }
+  if (text.back() != '}')
+    text += '}';
+  return text;
+}
+
+void logCommandLine(int argc, char** argv) {
+  if (!logFile)
+    return;
+  logEntry("Usage: %s [--json-checker] {json}\n\n", argumentAt(argv, 0));
+  for (int i = 0; i < argc; ++i)
+    logEntry("argv[%d]: %s\n", i, argumentAt(argv, i));
+  logEntry("argc: %d\n", argc);
+}
+
+int prepareRun(int argc, char** argv, std::string* argStr, std::string* appdir) {
+  *appdir = toolFolder(argc > 0 ? argumentAt(argv, 0) : "");
+  logFile = std::fopen((*appdir + "fieldprep.log").c_str(), "wb");
+  if (!logFile) {
+    finish(4, true);
+    return 4;
+  }
+  logCommandLine(argc, argv);
+  if (argc < 2) {
+    finish(1, true);
+    return 1;
+  }
+  *argStr = joinArguments(argc, argv);
+  return 0;
+}

@@ -1,0 +1,23 @@
+// Start of a run: the tool's folder, the log and the command line.
+#ifndef FIELDPREP_START_UP_H_
+#define FIELDPREP_START_UP_H_
+
+#include <string>
+
+// The program path less the length of the tool's file name, whatever those
+// characters are; "" when the path is no longer than the name.
+std::string toolFolder(const std::string& programPath);
+
+// The arguments after the program path joined with single blanks, with an
+// opening and a closing brace added where missing. Needs argc >= 2.
+std::string joinArguments(int argc, char** argv);
+
+// Writes the usage line and every argument to the log.
+void logCommandLine(int argc, char** argv);
+
+// Fills the tool's folder, opens the log there and records the command line;
+// ends the run with 4 when the log cannot be opened and with 1 when no
+// argument was given. Otherwise fills the JSON text and returns 0.
+int prepareRun(int argc, char** argv, std::string* argStr, std::string* appdir);
+
+#endif  // FIELDPREP_START_UP_H_
