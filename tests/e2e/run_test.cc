@@ -1,0 +1,286 @@
+// Whole runs of the built tool: exit codes and every file byte for byte.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tool_run.h"
+
+namespace {
+
+const char kDefaultReadme[] =
+    "QOR ORBELIX Online Learning System\n\n"
+    "QOR Online Assessment System\n\n"
+    "Secure Browser Version: 5.1.0.0001\n"
+    "Installer Version:      5.1.0.0001\n"
+    "ORBELIX Build Date:     01-Jan-1970 00:00:00\n"
+    "Installation Date:      01-Jan-1970 00:00:00\n\n"
+    "Qorvalent\n"
+    "www.qorvalent.example\n"
+    "support@qorvalent.example\n"
+    "1-800-555-0199\n";
+
+const char kDefaultBatch[] =
+    "@ECHO OFF\n"
+    "REM  QOR ORBELIX Online Learning System\n"
+    "REM  QOR Online Assessment System\n"
+    "REM  Secure Browser Version: 5.1.0.0001\n"
+    "REM  Installer Version:      5.1.0.0001\n"
+    "REM  ORBELIX Build Date:     01-Jan-1970 00:00:00\n"
+    "\n"
+    "REM  NOTES:\n"
+    "REM  1. Null or empty PROPERTY values will abort the install.\n"
+    "REM     For example: HTTPPROXY=  will not work - just omit the property "
+    "from the argument list\n"
+    "REM  2. The \"START msiexec.exe ...\" commandline must all be on 1 line - "
+    "no line breaks - no carraige returns or install will fail\n"
+    "REM\n"
+    "REM  Supported Properties:\n"
+    "REM     AUTOUPDATEFLAG=\"true\" | \"false\"\n"
+    "REM     BASEURL=\n"
+    "REM     CONTENTCACHE=\"https://localhost:8443\"\n"
+    "REM     CONTENTCACHEENABLE=\"true\" | \"false\"\n"
+    "REM     DISTRICTID=\"<id number>\"\n"
+    "REM     DISTRICT_NAME=\"\"\"<name>\"\"\"\n"
+    "REM     ENABLELCS=\"true\" | \"false\"\n"
+    "REM     HTTPSPROXY=\"<URL>\"\n"
+    "REM     LCSURL=\"https://localhost:8443\"\n"
+    "REM     LOADSIMULATIONENABLE=\"true\" | \"false\"\n"
+    "REM     SCHOOLID=\"<id number>\"\n"
+    "REM     SCHOOL_NAME=\"\"\"<name>\"\"\"\n"
+    "REM     STARTUPURL=\n"
+    "REM     UPDATEURL=\n"
+    "\n"
+    "START msiexec.exe /i QOR_ORBELIX_Setup.msi /qr /lv \"install.log\" "
+    "AUTOUPDATEFLAG=\"true\" STARTUPURL=\"\" BASEURL=\"\" UPDATEURL=\"\"\n";
+
+const char kSwitchesOnly[] =
+    "{\n"
+    "   \"AutoUpdateFlag\" : \"false\",\n"
+    "   \"ContentCacheEnable\" : \"false\",\n"
+    "   \"LoadSimulationEnable\" : \"false\"\n"
+    "}\n";
+
+// The log's entries up to the configuration file's name.
+std::string logHead(const ToolRun& tool, const std::string& programPath,
+                    const std::vector<std::string>& arguments) {
+  std::string log = "Usage: " + programPath + " [--json-checker] {json}\n\n";
+  log += "argv[0]: " + programPath + "\n";
+  for (size_t i = 0; i < arguments.size(); ++i)
+    log += "argv[" + std::to_string(i + 1) + "]: " + arguments[i] + "\n";
+  log += "argc: " + std::to_string(arguments.size() + 1) + "\n";
+  log += "AppDir:\n" + tool.appdir() + "\n\n";
+  log += "TmpDir:\n" + tool.tmpDir() + "\n\n";
+  log += "Configfile name: QORConfiguration.json\n\n";
+  return log;
+}
+
+std::string inputEntry(const std::string& name, const std::string& text) {
+  if (text.empty())
+    return name + " Input: (null)\n\n";
+  return name + " Input:\n" + text + "\n\n";
+}
+
+// The log's entries from the dump of the merged document to the end of a
+// successful run.
+std::string logTail(const ToolRun& tool, const std::string& dump,
+                    const std::string& written) {
+  std::string path = tool.appdir() + "QORConfiguration.json";
+  return "Before Readme write:\n" + dump + "\n" + "\nOpen cgf file: " + path +
+         "\n" + "write:\n" + written + "\n" + "\nSuccessfully updated : " +
+         path + "\n\n";
+}
+
+TEST(Run, WithoutArgumentsLogsTheCommandLineAndEndsWithOne) {
+  ToolRun tool;
+  tool.writeTemp("QORConfiguration.json", "{}");
+  ASSERT_EQ(1, tool.run({}));
+
+  std::string path = tool.programPath();
+  EXPECT_EQ("Usage: " + path + " [--json-checker] {json}\n\n" +
+                "argv[0]: " + path + "\nargc: 1\n\n\n",
+            tool.read("fieldprep.log"));
+  EXPECT_TRUE(tool.existsTemp("QORConfiguration.json"));
+  EXPECT_EQ(2u, tool.files().size());  // the tool and its log
+}
+
+TEST(Run, LogThatCannotBeOpenedEndsWithFourAndTouchesNothing) {
+  ToolRun tool;
+  tool.makeFolder("fieldprep.log");
+  tool.writeTemp("QORConfiguration.json", "{}");
+  EXPECT_EQ(4, tool.run({"{}"}));
+  EXPECT_TRUE(tool.existsTemp("QORConfiguration.json"));
+  EXPECT_FALSE(tool.exists("README.txt"));
+  EXPECT_FALSE(tool.exists("QORConfiguration.json"));
+}
+
+TEST(Run, EmptyObjectWritesTheDefaults) {
+  ToolRun tool;
+  ASSERT_EQ(0, tool.run({"{}"}));
+
+  std::string dump =
+      "{\n"
+      "   \"autoupdateflag\" : \"false\",\n"
+      "   \"contentcacheenable\" : \"false\",\n"
+      "   \"loadsimulationenable\" : \"false\"\n"
+      "}\n";
+  EXPECT_EQ(logHead(tool, tool.programPath(), {"{}"}) +
+                inputEntry("QORConfiguration.json", "") +
+                inputEntry("parameters", "{}") +
+                logTail(tool, dump, kSwitchesOnly),
+            tool.read("fieldprep.log"));
+  EXPECT_EQ(crlf(kDefaultReadme), tool.read("README.txt"));
+  EXPECT_EQ(crlf(kDefaultBatch), tool.read("SILENT_INSTALL.BAT"));
+  EXPECT_EQ(crlf(std::string(kSwitchesOnly) + "\n"),
+            tool.read("QORConfiguration.json"));
+}
+
+TEST(Run, MergesParametersIntoTheConfigurationAndRerunsToTheSameFile) {
+  ToolRun tool;
+  std::string configuration =
+      "{\r\n  // kept settings\r\n  \"SchoolID\" : \"7\",\r\n"
+      "  \"Foo\" : true,\r\n  \"AutoUpdateFlag\" : \"TRUE\"\r\n}\r\n";
+  tool.write("QORConfiguration.json", configuration);
+  std::vector<std::string> arguments = {
+      "{\"baseurl\":\"https://h/a\",", "\"ProductName\":\"Q\",",
+      "\"schoolid\":5}"};
+  ASSERT_EQ(0, tool.run(arguments));
+
+  std::string written =
+      "{\n"
+      "   \"AutoUpdateFlag\" : \"true\",\n"
+      "   \"BaseURL\" : \"https://h/a\",\n"
+      "   \"ContentCacheEnable\" : \"false\",\n"
+      "   \"LoadSimulationEnable\" : \"false\",\n"
+      "   \"SchoolID\" : \"5\",\n"
+      "   \"foo\" : true\n"
+      "}\n";
+  std::string dump =
+      "{\n"
+      "   \"autoupdateflag\" : \"true\",\n"
+      "   \"baseurl\" : \"https://h/a\",\n"
+      "   \"contentcacheenable\" : \"false\",\n"
+      "   \"foo\" : true,\n"
+      "   \"loadsimulationenable\" : \"false\",\n"
+      "   \"productname\" : \"Q\",\n"
+      "   \"schoolid\" : \"5\"\n"
+      "}\n";
+  std::string parameters =
+      "{\"baseurl\":\"https://h/a\", \"ProductName\":\"Q\", \"schoolid\":5}";
+  EXPECT_EQ(logHead(tool, tool.programPath(), arguments) +
+                inputEntry("QORConfiguration.json", configuration) +
+                inputEntry("parameters", parameters) +
+                "Adding root[baseurl]: https://h/a\n"
+                "Adding root[productname]: Q\n" +
+                logTail(tool, dump, written),
+            tool.read("fieldprep.log"));
+  std::string file = crlf(written + "\n");
+  EXPECT_EQ(file, tool.read("QORConfiguration.json"));
+  EXPECT_EQ("Q\r\n\r\n", tool.read("README.txt").substr(0, 5));
+
+  ASSERT_EQ(0, tool.run(arguments));
+  EXPECT_EQ(file, tool.read("QORConfiguration.json"));
+}
+
+TEST(Run, CopyInTheTemporaryFolderIsReadAndDeleted) {
+  ToolRun tool;
+  tool.write("QORConfiguration.json", "{\"SchoolName\":\"from the tool's folder\"}");
+  tool.writeTemp("QORConfiguration.json", "{\"SchoolName\":\"from the copy\"}");
+  ASSERT_EQ(0, tool.run({"{}"}));
+  EXPECT_FALSE(tool.existsTemp("QORConfiguration.json"));
+  EXPECT_NE(std::string::npos, tool.read("QORConfiguration.json")
+                                   .find("\"SchoolName\" : \"from the copy\""));
+}
+
+TEST(Run, ConfigurationThatDoesNotParseEndsWithTwoBeforeTheParameters) {
+  ToolRun tool;
+  tool.writeTemp("QORConfiguration.json", "{\"a\":");
+  ASSERT_EQ(2, tool.run({"{}"}));
+  EXPECT_EQ(logHead(tool, tool.programPath(), {"{}"}) +
+                inputEntry("QORConfiguration.json", "{\"a\":") +
+                "\nFailed to parse QORConfiguration.json file: \n"
+                "* Line 1, Column 6\n"
+                "  Syntax error: value, object or array expected.\n\n\n",
+            tool.read("fieldprep.log"));
+  EXPECT_FALSE(tool.existsTemp("QORConfiguration.json"));
+  EXPECT_FALSE(tool.exists("README.txt"));
+  EXPECT_FALSE(tool.exists("QORConfiguration.json"));
+}
+
+TEST(Run, ArrayValueIsRefusedWithTwo) {
+  ToolRun tool;
+  ASSERT_EQ(2, tool.run({"{\"a\":[1]}"}));
+  std::string log = tool.read("fieldprep.log");
+  EXPECT_NE(std::string::npos,
+            log.find("\nFailed to parse parameters file: \n* Line 1, Column 6\n"
+                     "  Value of \"a\" is an array; only strings, numbers, "
+                     "booleans and null are allowed.\n\n"));
+  EXPECT_FALSE(tool.exists("QORConfiguration.json"));
+}
+
+TEST(Run, BareProgramNameWorksInTheCurrentDirectory) {
+  ToolRun tool;
+  tool.write("QORConfiguration.json", "{\"adminid\":\"9\"}");
+  ASSERT_EQ(0, tool.runAs("fieldprep", {"{}"}));
+  std::string log = tool.read("fieldprep.log");
+  EXPECT_NE(std::string::npos, log.find("AppDir:\n\n\n"));
+  EXPECT_NE(std::string::npos,
+            log.find("\nSuccessfully updated : QORConfiguration.json\n\n"));
+  EXPECT_NE(std::string::npos,
+            tool.read("QORConfiguration.json").find("\"AdminID\" : \"9\""));
+}
+
+// Each output replaced by a folder: the run ends with that file's code, after
+// the files before it and before the ones after it.
+TEST(Run, OutputThatCannotBeOpenedEndsWithItsCode) {
+  struct Case {
+    const char* blocked;
+    int exitCode;
+    const char* message;
+    bool readmeWritten;
+    bool batchWritten;
+  } cases[] = {
+      {"README.txt", 5, "Failed to open output file: @README.txt", false, false},
+      {"SILENT_INSTALL.BAT", 6,
+       "Failed to open SILENT_INSTALL.BAT file: @SILENT_INSTALL.BAT", true,
+       false},
+      {"QORConfiguration.json", 4,
+       "Failed to open output file: @QORConfiguration.json", true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.blocked);
+    ToolRun tool;
+    tool.makeFolder(c.blocked);
+    tool.writeTemp("QORConfiguration.json", "{\"schoolid\":\"1\"}");
+    ASSERT_EQ(c.exitCode, tool.run({"{}"}));
+
+    std::string message = c.message;
+    message.replace(message.find('@'), 1, tool.appdir());
+    std::string log = tool.read("fieldprep.log");
+    std::string ending = "\n" + message + "\n\n";
+    ASSERT_GE(log.size(), ending.size());
+    EXPECT_EQ(ending, log.substr(log.size() - ending.size()));
+    EXPECT_EQ(c.readmeWritten, tool.exists("README.txt") &&
+                                   tool.read("README.txt") != "");
+    EXPECT_EQ(c.batchWritten, tool.exists("SILENT_INSTALL.BAT") &&
+                                  tool.read("SILENT_INSTALL.BAT") != "");
+    EXPECT_FALSE(tool.exists(std::string(c.blocked) + ".tmp"));
+  }
+}
+
+TEST(Run, UnsafeBatchValueEndsWithSixAndKeepsTheOldFiles) {
+  ToolRun tool;
+  tool.write("SILENT_INSTALL.BAT", "old batch");
+  tool.write("QORConfiguration.json", "{\"schoolid\":\"1\"}");
+  ASSERT_EQ(6, tool.run({"{\"updateurl\":\"https://h/\\u00e9\"}"}));
+  std::string log = tool.read("fieldprep.log");
+  std::string ending =
+      "\nFailed to write SILENT_INSTALL.BAT file: the value of updateurl "
+      "holds a non-ASCII byte\n\n";
+  EXPECT_EQ(ending, log.substr(log.size() - ending.size()));
+  EXPECT_EQ("old batch", tool.read("SILENT_INSTALL.BAT"));
+  EXPECT_EQ("{\"schoolid\":\"1\"}", tool.read("QORConfiguration.json"));
+  EXPECT_EQ(crlf(kDefaultReadme), tool.read("README.txt"));
+}
+
+}  // namespace
