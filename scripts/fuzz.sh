@@ -27,6 +27,7 @@ for target in "${targets[@]}"; do
   echo "Fuzzing $target for ${share}s"
   "build-fuzz/fuzz/fieldprep_${target}_fuzzer" \
     -max_total_time="$share" -timeout=10 -max_len=8192 \
+    -rss_limit_mb=4096 -malloc_limit_mb=2048 \
     -dict="fuzz/$target.dict" -print_final_stats=1 \
     -artifact_prefix="build-fuzz/crashes/${target}-" \
     "$corpus" "fuzz/corpus/$target" 2> "build-fuzz/$target.log" || {

@@ -1,12 +1,15 @@
 #include "tool_run.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,7 +30,16 @@ std::vector<std::string> splitWords(const std::string& text) {
   return words;
 }
 
+// Reads a regular file ("" for a folder or nothing); a device or a pipe, which
+// a faulty run may have put in place of a file, is not read: it may not end.
 std::string readBytes(const std::string& path) {
+  std::error_code error;
+  fs::file_status status = fs::status(path, error);
+  if (fs::exists(status) && !fs::is_regular_file(status) &&
+      !fs::is_directory(status)) {
+    ADD_FAILURE() << path << " is not a regular file";
+    return std::string();
+  }
   std::ifstream in(path, std::ios::binary);
   std::ostringstream bytes;
   bytes << in.rdbuf();
@@ -37,6 +49,21 @@ std::string readBytes(const std::string& path) {
 void writeBytes(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << bytes;
+}
+
+// Reads `fd` to its end, then closes it.
+std::string drain(int fd) {
+  std::string bytes;
+  char chunk[65536];
+  ssize_t count;
+  while ((count = ::read(fd, chunk, sizeof chunk)) != 0) {
+    if (count > 0)
+      bytes.append(chunk, static_cast<size_t>(count));
+    else if (errno != EINTR)
+      break;
+  }
+  close(fd);
+  return bytes;
 }
 
 bool present(const std::string& path) {
@@ -74,10 +101,23 @@ int ToolRun::run(const std::vector<std::string>& arguments) {
 
 int ToolRun::runAs(const std::string& programPath,
                    const std::vector<std::string>& arguments) {
+  std::vector<std::string> argv = {programPath};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  return runVector(argv);
+}
+
+void ToolRun::limitFileSize(long long bytes) { fileSizeLimit_ = bytes; }
+
+void ToolRun::logThroughPipe() {
+  fs::remove(folder_ + "fieldprep.log");
+  fs::create_symlink("/proc/self/fd/1", folder_ + "fieldprep.log");
+  logThroughPipe_ = true;
+}
+
+int ToolRun::runVector(const std::vector<std::string>& arguments) {
   std::vector<std::string> command = splitWords(environment("FIELDPREP_LAUNCHER"));
   std::string executable =
       command.empty() ? folder_ + toolName_ : command.front();
-  command.push_back(programPath);
   command.insert(command.end(), arguments.begin(), arguments.end());
 
   std::vector<char*> argv;
@@ -85,6 +125,9 @@ int ToolRun::runAs(const std::string& programPath,
     argv.push_back(&word[0]);
   argv.push_back(nullptr);
 
+  int output[2] = {-1, -1};
+  if (logThroughPipe_ && pipe(output) != 0)
+    ADD_FAILURE() << "no pipe for the log";
   pid_t child = fork();
   if (child == 0) {
     if (chdir(folder_.c_str()) != 0)
@@ -92,8 +135,25 @@ int ToolRun::runAs(const std::string& programPath,
     setenv("TMPDIR", temp_.c_str(), 1);
     setenv("TMP", temp_.c_str(), 1);
     setenv("TEMP", temp_.c_str(), 1);
+    if (output[1] >= 0) {
+      dup2(output[1], STDOUT_FILENO);
+      close(output[0]);
+      close(output[1]);
+    }
+    if (fileSizeLimit_ >= 0) {
+      // An ignored signal stays ignored across exec.
+      std::signal(SIGXFSZ, SIG_IGN);
+      rlimit limit;
+      getrlimit(RLIMIT_FSIZE, &limit);
+      limit.rlim_cur = static_cast<rlim_t>(fileSizeLimit_);
+      setrlimit(RLIMIT_FSIZE, &limit);
+    }
     execv(executable.c_str(), argv.data());
     _exit(127);
+  }
+  if (output[1] >= 0) {
+    close(output[1]);
+    log_ = drain(output[0]);
   }
   int status = 0;
   waitpid(child, &status, 0);
@@ -113,6 +173,9 @@ bool ToolRun::exists(const std::string& name) const {
 }
 void ToolRun::makeFolder(const std::string& name) const {
   fs::create_directories(folder_ + name);
+}
+void ToolRun::link(const std::string& name, const std::string& target) const {
+  fs::create_symlink(target, folder_ + name);
 }
 std::string ToolRun::readTemp(const std::string& name) const {
   return readBytes(temp_ + name);

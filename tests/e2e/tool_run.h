@@ -21,6 +21,18 @@ class ToolRun {
   // taken from the tool's folder, the current directory of the run).
   int runAs(const std::string& programPath,
             const std::vector<std::string>& arguments);
+  // The same with the whole argument vector given, program path included;
+  // it may be empty (argc 0).
+  int runVector(const std::vector<std::string>& argv);
+
+  // Runs from now on have every file they write limited to `bytes`
+  // (RLIMIT_FSIZE) with SIGXFSZ ignored, so that a write past the limit fails
+  // with EFBIG.
+  void limitFileSize(long long bytes);
+  // Makes "fieldprep.log" a link to the tool's standard output, which run()
+  // collects into log(), so that a file-size limit does not cut the log.
+  void logThroughPipe();
+  const std::string& log() const { return log_; }
 
   // The tool's folder and the temporary folder as the tool names them in its
   // log, each ending with its separator.
@@ -35,6 +47,8 @@ class ToolRun {
   bool exists(const std::string& name) const;
   // A folder of this name in the tool's folder, in place of a file.
   void makeFolder(const std::string& name) const;
+  // A symbolic link of this name in the tool's folder.
+  void link(const std::string& name, const std::string& target) const;
   std::string readTemp(const std::string& name) const;
   void writeTemp(const std::string& name, const std::string& bytes) const;
   bool existsTemp(const std::string& name) const;
@@ -48,6 +62,9 @@ class ToolRun {
   std::string folder_;  // the tool's folder, ending with '/'
   std::string temp_;    // the temporary folder, ending with '/'
   std::string toolName_;
+  long long fileSizeLimit_ = -1;
+  bool logThroughPipe_ = false;
+  std::string log_;
 };
 
 // `text` with every LF written as CR LF, as the tool writes its files.

@@ -1,0 +1,180 @@
+// Write faults: each output's write made to fail by a file-size limit, a full
+// disk or a folder in the way. The run must end with that file's code and
+// message, leave the previous file as it was and no temporary file behind.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tool_run.h"
+
+namespace {
+
+const char kParameters[] = "{\"baseurl\":\"https://h/a\",\"ProductName\":\"Q\"}";
+
+// A long kept value makes the configuration the largest of the three files,
+// so that a limit can let the README and the batch file through but not it.
+std::string existingConfiguration() {
+  return "{\"SchoolID\":\"1\",\"padding\":\"" + std::string(3000, 'x') + "\"}";
+}
+
+// The three outputs in the order the run writes them.
+const char* const kOutputs[] = {"README.txt", "SILENT_INSTALL.BAT",
+                                "QORConfiguration.json"};
+
+struct Outputs {
+  std::string files[3];
+  std::string log;
+};
+
+// Puts a previous version of each output in place.
+void placePreviousFiles(const ToolRun& tool) {
+  tool.write("README.txt", "previous README\r\n");
+  tool.write("SILENT_INSTALL.BAT", "previous batch\r\n");
+  tool.write("QORConfiguration.json", existingConfiguration());
+}
+
+std::string previousFile(int output) {
+  const std::string previous[] = {"previous README\r\n", "previous batch\r\n",
+                                  existingConfiguration()};
+  return previous[output];
+}
+
+// What a run without a fault writes.
+Outputs faultlessRun() {
+  ToolRun tool;
+  placePreviousFiles(tool);
+  EXPECT_EQ(0, tool.run({kParameters}));
+  Outputs outputs;
+  for (int i = 0; i < 3; ++i)
+    outputs.files[i] = tool.read(kOutputs[i]);
+  outputs.log = tool.read("fieldprep.log");
+  return outputs;
+}
+
+// The outputs before `failing` hold what a faultless run writes, the others
+// their previous text; nothing else lies in the folder.
+void expectFilesUpTo(const ToolRun& tool, int failing, const Outputs& written,
+                     const std::vector<std::string>& extraFiles = {}) {
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(kOutputs[i]);
+    EXPECT_EQ(i < failing ? written.files[i] : previousFile(i),
+              tool.read(kOutputs[i]));
+  }
+  std::vector<std::string> expected = {"QORConfiguration.json", "README.txt",
+                                       "SILENT_INSTALL.BAT", "fieldprep",
+                                       "fieldprep.log"};
+  expected.insert(expected.end(), extraFiles.begin(), extraFiles.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(expected, tool.files());
+}
+
+std::string writeFailure(const ToolRun& tool, int output) {
+  std::string path = tool.appdir() + kOutputs[output];
+  if (output == 1)
+    return "Failed to write SILENT_INSTALL.BAT file: " + path + "\n";
+  return "Failed to write output file: " + path + "\n";
+}
+
+std::string openFailure(const ToolRun& tool, int output) {
+  std::string path = tool.appdir() + kOutputs[output];
+  if (output == 1)
+    return "Failed to open SILENT_INSTALL.BAT file: " + path + "\n";
+  return "Failed to open output file: " + path + "\n";
+}
+
+void expectLogEndsWith(const std::string& log, const std::string& message) {
+  std::string ending = "\n" + message + "\n";
+  ASSERT_GE(log.size(), ending.size()) << log;
+  EXPECT_EQ(ending, log.substr(log.size() - ending.size()));
+}
+
+const int kExitCodes[] = {5, 6, 4};
+
+TEST(WriteFault, WriteCutByAFileSizeLimitEndsWithThatFilesCode) {
+  Outputs written = faultlessRun();
+  size_t readme = written.files[0].size();
+  size_t batch = written.files[1].size();
+  size_t configuration = written.files[2].size();
+  ASSERT_LT(readme, batch);
+  ASSERT_LT(batch, configuration);
+
+  // A limit fails the first output that is longer: at its first byte, inside
+  // it, and at its last byte.
+  struct Case {
+    size_t limit;
+    int failing;
+  } cases[] = {
+      {0, 0},          {1, 0},
+      {readme / 2, 0}, {readme - 1, 0},
+      {readme, 1},     {(readme + batch) / 2, 1},
+      {batch - 1, 1},  {batch, 2},
+      {configuration / 2, 2}, {configuration - 1, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("limit " + std::to_string(c.limit));
+    ToolRun tool;
+    placePreviousFiles(tool);
+    tool.logThroughPipe();
+    tool.limitFileSize(static_cast<long long>(c.limit));
+    EXPECT_EQ(kExitCodes[c.failing], tool.run({kParameters}));
+    expectLogEndsWith(tool.log(), writeFailure(tool, c.failing));
+    expectFilesUpTo(tool, c.failing, written);
+  }
+}
+
+TEST(WriteFault, FilesThatJustFitAreWrittenWhole) {
+  Outputs written = faultlessRun();
+  ToolRun tool;
+  placePreviousFiles(tool);
+  tool.logThroughPipe();
+  tool.limitFileSize(static_cast<long long>(written.files[2].size()));
+  EXPECT_EQ(0, tool.run({kParameters}));
+  EXPECT_EQ(written.log, tool.log());
+  expectFilesUpTo(tool, 3, written);
+}
+
+// A log write that fails is not looked at: the run goes on and succeeds.
+TEST(WriteFault, LogCutByTheLimitChangesNothingElse) {
+  Outputs written = faultlessRun();
+  size_t limit = written.files[2].size();
+  ASSERT_LT(limit, written.log.size());
+  ToolRun tool;
+  placePreviousFiles(tool);
+  tool.limitFileSize(static_cast<long long>(limit));
+  EXPECT_EQ(0, tool.run({kParameters}));
+  EXPECT_EQ(written.log.substr(0, limit), tool.read("fieldprep.log"));
+  expectFilesUpTo(tool, 3, written);
+}
+
+TEST(WriteFault, FullDiskEndsWithThatFilesCode) {
+  Outputs written = faultlessRun();
+  for (int failing = 0; failing < 3; ++failing) {
+    SCOPED_TRACE(kOutputs[failing]);
+    ToolRun tool;
+    placePreviousFiles(tool);
+    std::string temp = std::string(kOutputs[failing]) + ".tmp";
+    tool.link(temp, "/dev/full");
+    EXPECT_EQ(kExitCodes[failing], tool.run({kParameters}));
+    expectLogEndsWith(tool.read("fieldprep.log"), writeFailure(tool, failing));
+    expectFilesUpTo(tool, failing, written);
+  }
+}
+
+// A folder where the temporary file goes is not the tool's to remove.
+TEST(WriteFault, FolderInPlaceOfTheTemporaryFileEndsWithThatFilesCode) {
+  Outputs written = faultlessRun();
+  for (int failing = 0; failing < 3; ++failing) {
+    SCOPED_TRACE(kOutputs[failing]);
+    ToolRun tool;
+    placePreviousFiles(tool);
+    std::string temp = std::string(kOutputs[failing]) + ".tmp";
+    tool.makeFolder(temp);
+    EXPECT_EQ(kExitCodes[failing], tool.run({kParameters}));
+    expectLogEndsWith(tool.read("fieldprep.log"), openFailure(tool, failing));
+    expectFilesUpTo(tool, failing, written, {temp});
+  }
+}
+
+}  // namespace
