@@ -1,5 +1,9 @@
 #include "configuration_file.h"
 
+#include <algorithm>
+#include <string_view>
+#include <vector>
+
 #include "output_file.h"
 #include "run_log.h"
 #include "settings_document.h"
@@ -13,9 +17,12 @@ const char* const readmeOnlyKeys[10] = {
     "supportemail", "time",
 };
 
-std::string camelCaseKey(const std::string& key) {
+namespace {
+
+// The written name of a document key, or null for a key outside the table.
+const char* writtenName(std::string_view key) {
   static const struct {
-    const char* key;
+    std::string_view key;
     const char* writtenName;
   } table[] = {
       {"adminid", "AdminID"},
@@ -39,18 +46,42 @@ std::string camelCaseKey(const std::string& key) {
     if (key == row.key)
       return row.writtenName;
   }
-  return "?";
+  return nullptr;
+}
+
+bool byName(const StyledMember& a, const StyledMember& b) {
+  return a.name < b.name;
+}
+
+}  // namespace
+
+std::string camelCaseKey(const std::string& key) {
+  const char* name = writtenName(key);
+  return name ? name : "?";
 }
 
 std::string composeConfigurationText(const Json::Value& root) {
-  // Walked in byte order, "lcs_url" comes before "lcsurl", so the value of
-  // "lcsurl" is the one kept under "LCSURL".
-  Json::Value json;
+  std::vector<StyledMember> members;
+  if (root.isObject())
+    members.reserve(root.size());
   for (auto member = root.begin(); member != root.end(); ++member) {
-    std::string name = camelCaseKey(member.name());
-    json[name == "?" ? member.name() : name] = *member;
+    const char* end = nullptr;
+    const char* begin = member.memberName(&end);
+    std::string_view key(begin, end - begin);
+    const char* name = writtenName(key);
+    members.push_back({name ? std::string_view(name) : key, &*member});
   }
-  return styledText(json);
+  // In byte order of the written names. Of members that share a name, the
+  // one walked later wins: "lcsurl" comes after "lcs_url".
+  std::stable_sort(members.begin(), members.end(), byName);
+  size_t kept = 0;
+  for (size_t i = 0; i < members.size(); ++i) {
+    if (i + 1 < members.size() && members[i + 1].name == members[i].name)
+      continue;
+    members[kept++] = members[i];
+  }
+  members.resize(kept);
+  return styledMembers(members);
 }
 
 void SettingsDocument::writeConfigurationFile(const std::string& appdir) {
@@ -61,7 +92,8 @@ void SettingsDocument::writeConfigurationFile(const std::string& appdir) {
   logEntry("\nOpen cgf file: %s\n", path.c_str());
   logEntry("write:\n%s\n", str.c_str());
 
-  switch (writeOutputFile(path, str + "\n")) {
+  str += '\n';
+  switch (writeOutputFile(path, str)) {
     case OutputResult::openFailed:
       storeMessage("Failed to open output file: %s\n", path.c_str());
       finish(4, true);

@@ -24,8 +24,26 @@ bool targetWritable(const std::string& path) {
   return true;
 }
 
-bool writeAll(FILE* file, const std::string& bytes) {
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+// Writes `text` as textModeBytes() gives it, line by line, so that a large
+// text is not copied whole first.
+bool writeTextMode(FILE* file, const std::string& text) {
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t lineEnd = text.find('\n', at);
+    size_t length = (lineEnd == std::string::npos ? text.size() : lineEnd) - at;
+    if (std::fwrite(text.data() + at, 1, length, file) != length)
+      return false;
+    if (lineEnd == std::string::npos)
+      break;
+    if (std::fwrite("\r\n", 1, 2, file) != 2)
+      return false;
+    at = lineEnd + 1;
+  }
+  return true;
+}
+
+bool writeAll(FILE* file, const std::string& text) {
+  bool ok = writeTextMode(file, text);
   ok = std::fflush(file) == 0 && ok;
   return std::fclose(file) == 0 && ok;
 }
@@ -50,7 +68,7 @@ OutputResult writeOutputFile(const std::string& path, const std::string& text) {
   FILE* temp = std::fopen(tempPath.c_str(), "wb");
   if (!temp)
     return OutputResult::openFailed;
-  if (writeAll(temp, textModeBytes(text)) && replaceFile(tempPath, path))
+  if (writeAll(temp, text) && replaceFile(tempPath, path))
     return OutputResult::written;
   std::remove(tempPath.c_str());
   return OutputResult::writeFailed;

@@ -1,7 +1,23 @@
 #include "settings_document.h"
 
+#include <vector>
+
 #include "run_log.h"
 #include "settings_reader.h"
+
+namespace {
+
+// Every file and log entry ends a text at its first NUL byte. The document
+// holds texts so cut as well: two names that differ only after a NUL are one
+// key, as they are in every file written, and a value that is empty up to
+// its NUL counts as not given.
+void cutAtNul(std::string* text) {
+  size_t nul = text->find('\0');
+  if (nul != std::string::npos)
+    text->resize(nul);
+}
+
+}  // namespace
 
 const SettingsDocument::CapturedText SettingsDocument::capturedTexts[] = {
     {"adminid", &SettingsDocument::adminid},
@@ -59,16 +75,67 @@ void SettingsDocument::loadSettings(const std::string& name,
     finish(2, true);
     return;
   }
+  takeMembers(raw, text);
+}
+
+// Makes the parsed members the document's: each key lower-cased, each value
+// as text (a boolean stays one) and a fresh value, so that no comment
+// collected by the parser comes along; members whose text is empty are left
+// out. Of members that come to share a key, the one whose name is later in
+// byte order wins, as it would in a walk that stores them one by one. The
+// members are changed where they stand, so that a large text is not copied
+// member by member into a second tree.
+void SettingsDocument::takeMembers(Json::Value& raw, const std::string& text) {
+  if (!raw.isObject())
+    return;
+  struct Renamed {
+    std::string name;
+    std::string key;
+    Json::Value value;
+    bool shadowed;
+  };
+  std::vector<std::string> dropped;
+  std::vector<Renamed> renamed;
   for (auto member = raw.begin(); member != raw.end(); ++member) {
     std::string value = memberText(*member, text);
-    if (value.empty())
+    cutAtNul(&value);
+    std::string name = member.name();
+    if (value.empty()) {
+      dropped.push_back(name);
       continue;
-    std::string key = toLowerCopy(member.name());
-    // A fresh value, so that no comment collected by the parser comes along.
-    root[key] = member->isBool() ? Json::Value(member->asBool())
-                                 : Json::Value(value);
+    }
+    std::string key = name;
+    cutAtNul(&key);
+    key = toLowerCopy(key);
+    Json::Value fresh =
+        member->isBool() ? Json::Value(member->asBool()) : Json::Value(value);
     capture(key, value);
+    if (key == name) {
+      *member = fresh;
+    } else {
+      dropped.push_back(name);
+      renamed.push_back({name, key, fresh, false});
+    }
   }
+  for (const std::string& name : dropped)  // names may hold a NUL byte
+    raw.removeMember(name.data(), name.data() + name.size(), nullptr);
+  // A member already under its own key beats a renamed one before it.
+  for (Renamed& member : renamed)
+    member.shadowed = raw.isMember(member.key) && member.key > member.name;
+  for (Renamed& member : renamed) {
+    if (!member.shadowed)
+      raw[member.key] = member.value;
+  }
+
+  if (raw.empty())
+    return;
+  if (root.isNull()) {
+    // The members only: comments around the whole text stay with `raw`.
+    root.swapPayload(raw);
+    return;
+  }
+  for (auto member = raw.begin(); member != raw.end(); ++member)
+    root[member.name()] = *member;
 }
 
 void SettingsDocument::capture(const std::string& key,

@@ -4,6 +4,7 @@
 #define FIELDPREP_SETTINGS_DOCUMENT_H_
 
 #include <string>
+#include <string_view>
 
 #include <json/json.h>
 
@@ -43,6 +44,7 @@ class SettingsDocument {
 
  private:
   void capture(const std::string& key, const std::string& value);
+  void takeMembers(Json::Value& raw, const std::string& text);
 
   Json::Value root;
   std::string adminid;
@@ -63,11 +65,11 @@ class SettingsDocument {
   std::string updateurl;
 
   struct CapturedText {
-    const char* key;
+    std::string_view key;
     std::string SettingsDocument::*member;
   };
   struct CapturedSwitch {
-    const char* key;
+    std::string_view key;
     int SettingsDocument::*member;
   };
   static const CapturedText capturedTexts[];

@@ -6,12 +6,14 @@ void SettingsDocument::addMissingParameters(const Json::Value& parameters) {
   for (auto member = parameters.begin(); member != parameters.end();
        ++member) {
     std::string key = member.name();
-    // A lookup by the whole key, bytes compared exactly, as a walk would.
-    if (root.isObject() && root.isMember(key))
+    // One lookup by the whole key, bytes compared exactly, as a walk would:
+    // a member that the tree holds is never null, so a null one is new.
+    Json::Value& slot = root[key];
+    if (!slot.isNull())
       continue;
     std::string value = member->asString();
     logEntry("Adding root[%s]: %s\n", key.c_str(), value.c_str());
-    setSetting(key, value);
+    slot = Json::Value(value);
   }
 }
 

@@ -4,15 +4,27 @@
 #define FIELDPREP_STYLED_TEXT_H_
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include <json/json.h>
 
 // A name or a string value escaped for the text; it ends at its first NUL.
-std::string escapeJsonString(const std::string& text);
+std::string escapeJsonString(std::string_view text);
 
 // "{", one line per member ("   \"name\" : value"), "}", each line ending in
 // LF, members in byte order of their names; "null\n" for an object without
 // members. Values are strings or booleans.
 std::string styledText(const Json::Value& root);
+
+// One member as it is to be written: its name and its value, both owned
+// elsewhere.
+struct StyledMember {
+  std::string_view name;
+  const Json::Value* value;
+};
+
+// The same layout for members given in the order they are written.
+std::string styledMembers(const std::vector<StyledMember>& members);
 
 #endif  // FIELDPREP_STYLED_TEXT_H_
