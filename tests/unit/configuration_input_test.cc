@@ -96,10 +96,8 @@ TEST_F(ReadConfigurationText, LeavesWhatIsNoPlainFileInTheTemporaryFolder) {
     const char* title;
     void (*plant)(const std::string& tempCopy, const std::string& folder);
   } cases[] = {
-      {"a folder",
-       [](const std::string& tempCopy, const std::string&) {
-         fs::create_directory(tempCopy);
-       }},
+      {"a folder", [](const std::string& tempCopy,
+                      const std::string&) { fs::create_directory(tempCopy); }},
       {"a link to a file",
        [](const std::string& tempCopy, const std::string& folder) {
          fs::create_symlink(folder + "elsewhere.json", tempCopy);

@@ -52,10 +52,12 @@ TEST(LoadSettings, CapturesEveryTextSettingWhateverTheCaseOfItsName) {
     const char* key;
     const char* value;
   } cases[] = {
-      {"adminid", "a1"},   {"adminname", "Ann Admin"}, {"baseurl", "b"},
-      {"contentcache", "cc"}, {"districtid", "d1"},   {"districtname", "North"},
-      {"httpsproxy", "p"}, {"lcsurl", "l"},            {"schoolid", "s1"},
-      {"schoolname", "Elm"}, {"startupurl", "su"},     {"updateurl", "u"},
+      {"adminid", "a1"},     {"adminname", "Ann Admin"},
+      {"baseurl", "b"},      {"contentcache", "cc"},
+      {"districtid", "d1"},  {"districtname", "North"},
+      {"httpsproxy", "p"},   {"lcsurl", "l"},
+      {"schoolid", "s1"},    {"schoolname", "Elm"},
+      {"startupurl", "su"},  {"updateurl", "u"},
       {"enablelcs", "true"},
   };
   for (const Case& c : cases)

@@ -22,10 +22,9 @@ Reading read(const std::string& text) {
   return reading;
 }
 
-std::string valueRefusal(const char* where, const char* key,
-                         const char* kind) {
-  return std::string("* ") + where + "\n  Value of \"" + key + "\" is " +
-         kind + "; only strings, numbers, booleans and null are allowed.\n";
+std::string valueRefusal(const char* where, const char* key, const char* kind) {
+  return std::string("* ") + where + "\n  Value of \"" + key + "\" is " + kind +
+         "; only strings, numbers, booleans and null are allowed.\n";
 }
 
 std::string rootRefusal(const char* where) {
@@ -34,8 +33,9 @@ std::string rootRefusal(const char* where) {
 }
 
 TEST(MemberText, KeepsNumberLiteralsAsWritten) {
-  const char* literals[] = {"7",  "1.50",    "1e3",    "-0",  "-12.5E-03",
-                            "0.10", "4294967296", "18446744073709551616"};
+  const char* literals[] = {
+      "7",         "1.50", "1e3",        "-0",
+      "-12.5E-03", "0.10", "4294967296", "18446744073709551616"};
   for (const char* literal : literals) {
     std::string text = "{ \"v\" :  " + std::string(literal) + " , \"w\":1}";
     Reading reading = read(text);
@@ -82,7 +82,12 @@ TEST(ReadSettingsText, RefusesArraysAndObjectsWithTheirPlace) {
 }
 
 TEST(ReadSettingsText, AcceptsRootsWithoutMembersToRefuse) {
-  const char* texts[] = {"[]", " [ ] ", "{}", "null", "\"s\"", "7",
+  const char* texts[] = {"[]",
+                         " [ ] ",
+                         "{}",
+                         "null",
+                         "\"s\"",
+                         "7",
                          "{\"a\":\"x\", \"b\":null, \"c\":false, \"d\":1}"};
   for (const char* text : texts) {
     Reading reading = read(text);

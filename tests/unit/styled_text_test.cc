@@ -39,30 +39,32 @@ TEST(StyledText, WritesOneMemberPerLineInUnsignedByteOrder) {
     root[name] = "v";
   root["flag"] = true;
   root["off"] = false;
-  EXPECT_EQ("{\n"
-            "   \"1st\" : \"v\",\n"
-            "   \"B\" : \"v\",\n"
-            "   \"ContentCache\" : \"v\",\n"
-            "   \"ContentCacheEnable\" : \"v\",\n"
-            "   \"_x\" : \"v\",\n"
-            "   \"a\" : \"v\",\n"
-            "   \"b\" : \"v\",\n"
-            "   \"flag\" : true,\n"
-            "   \"off\" : false,\n"
-            "   \"\xC3\xA9\" : \"v\"\n"
-            "}\n",
-            styledText(root));
+  EXPECT_EQ(
+      "{\n"
+      "   \"1st\" : \"v\",\n"
+      "   \"B\" : \"v\",\n"
+      "   \"ContentCache\" : \"v\",\n"
+      "   \"ContentCacheEnable\" : \"v\",\n"
+      "   \"_x\" : \"v\",\n"
+      "   \"a\" : \"v\",\n"
+      "   \"b\" : \"v\",\n"
+      "   \"flag\" : true,\n"
+      "   \"off\" : false,\n"
+      "   \"\xC3\xA9\" : \"v\"\n"
+      "}\n",
+      styledText(root));
 }
 
 TEST(StyledText, EscapesNamesAndValues) {
   Json::Value root;
   root["q\"k\x1F"] = std::string("v\\\n\0after", 9);
   root["t"] = "true";  // a string, not a boolean
-  EXPECT_EQ("{\n"
-            "   \"q\\\"k\\u001F\" : \"v\\\\\\n\",\n"
-            "   \"t\" : \"true\"\n"
-            "}\n",
-            styledText(root));
+  EXPECT_EQ(
+      "{\n"
+      "   \"q\\\"k\\u001F\" : \"v\\\\\\n\",\n"
+      "   \"t\" : \"true\"\n"
+      "}\n",
+      styledText(root));
 }
 
 TEST(StyledText, WritesNullWithoutMembers) {
