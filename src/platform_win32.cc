@@ -1,10 +1,11 @@
 // Windows side of the platform layer. The tool works with 8-bit paths in the
 // ANSI code page, the encoding that fopen and remove take.
-#include "platform.h"
-
 #include <fcntl.h>
 #include <io.h>
+
 #include <vector>
+
+#include "platform.h"
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -52,10 +53,9 @@ std::string getTempFolder() {
 FILE* openTempCopy(const std::string& path) {
   // Only a plain file: not a folder, and not a link or junction that leads
   // elsewhere. The checks run on the opened handle itself.
-  HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
-                              nullptr);
+  HANDLE handle = CreateFileA(
+      path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle == INVALID_HANDLE_VALUE)
     return nullptr;
   BY_HANDLE_FILE_INFORMATION info;
