@@ -27,26 +27,37 @@ std::vector<std::string> splitWords(const std::string& text) {
   return words;
 }
 
-std::string readBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-void writeBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
 bool present(const std::string& path) {
   std::error_code error;
   return fs::exists(fs::symlink_status(path, error));
 }
 
+// One argument as the Windows runtime reads it back: quoted when it is empty
+// or holds a blank, a tab or a double quote; inside the quotes a double quote,
+// and the backslashes before it or before the closing quote, are escaped.
+std::string quoteArgument(const std::string& argument) {
+  if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos)
+    return argument;
+  std::string quoted = "\"";
+  size_t backslashes = 0;
+  for (char c : argument) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+    quoted += c;
+    backslashes = 0;
+  }
+  quoted.append(2 * backslashes, '\\');
+  return quoted + "\"";
+}
+
 }  // namespace
 
-ToolRun::ToolRun() {
+bool ToolRun::windows() { return environment("FIELDPREP_WINDOWS") == "1"; }
+
+ToolRun::ToolRun(const std::string& tempName) {
   std::string binary = environment("FIELDPREP_BINARY");
   if (binary.empty())
     ADD_FAILURE() << "FIELDPREP_BINARY is not set";
@@ -56,17 +67,23 @@ ToolRun::ToolRun() {
                   (std::string(test->test_suite_name()) + "." + test->name());
   fs::remove_all(root);
   fs::create_directories(root / "app");
-  fs::create_directories(root / "tmp");
+  fs::create_directories(root / tempName);
   folder_ = fs::absolute(root / "app").generic_string() + "/";
-  temp_ = fs::absolute(root / "tmp").generic_string() + "/";
+  temp_ = fs::absolute(root / tempName).generic_string() + "/";
   toolName_ = fs::path(binary).filename().string();
   if (!binary.empty())
     fs::copy_file(binary, folder_ + toolName_);
 }
 
-std::string ToolRun::programPath() const { return folder_ + toolName_; }
-std::string ToolRun::appdir() const { return folder_; }
-std::string ToolRun::tmpDir() const { return temp_; }
+std::string ToolRun::programPath() const {
+  return windows() ? windowsPath(folder_ + toolName_) : folder_ + toolName_;
+}
+std::string ToolRun::appdir() const {
+  return windows() ? windowsPath(folder_) : folder_;
+}
+std::string ToolRun::tmpDir() const {
+  return windows() ? windowsPath(temp_) : temp_;
+}
 
 int ToolRun::run(const std::vector<std::string>& arguments) {
   return runAs(programPath(), arguments);
@@ -74,12 +91,39 @@ int ToolRun::run(const std::vector<std::string>& arguments) {
 
 int ToolRun::runAs(const std::string& programPath,
                    const std::vector<std::string>& arguments) {
-  std::vector<std::string> command = splitWords(environment("FIELDPREP_LAUNCHER"));
+  if (windows())
+    return runCommandLine(windowsCommandLine(programPath, arguments));
+  std::vector<std::string> command =
+      splitWords(environment("FIELDPREP_LAUNCHER"));
   std::string executable =
       command.empty() ? folder_ + toolName_ : command.front();
   command.push_back(programPath);
   command.insert(command.end(), arguments.begin(), arguments.end());
+  return execute(executable, command);
+}
 
+int ToolRun::runCommandLine(const std::string& commandLine) {
+  return launch(windowsPath(folder_ + toolName_), commandLine);
+}
+
+int ToolRun::launch(const std::string& application,
+                    const std::string& commandLine) {
+  std::vector<std::string> command =
+      splitWords(environment("FIELDPREP_LAUNCHER"));
+  if (!windows() || command.empty()) {
+    ADD_FAILURE() << "needs FIELDPREP_WINDOWS=1 and a FIELDPREP_LAUNCHER";
+    return -1;
+  }
+  command.push_back(windowsPath(temp_));
+  command.push_back(application);
+  command.push_back(commandLine);
+  return execute(command.front(), command);
+}
+
+// Runs `executable` (a path, not looked up) with `command` as its argument
+// vector, in the tool's folder.
+int ToolRun::execute(const std::string& executable,
+                     std::vector<std::string> command) {
   std::vector<char*> argv;
   for (std::string& word : command)
     argv.push_back(&word[0]);
@@ -89,9 +133,13 @@ int ToolRun::runAs(const std::string& programPath,
   if (child == 0) {
     if (chdir(folder_.c_str()) != 0)
       _exit(127);
-    setenv("TMPDIR", temp_.c_str(), 1);
-    setenv("TMP", temp_.c_str(), 1);
-    setenv("TEMP", temp_.c_str(), 1);
+    // Under Wine the launcher sets the temporary folder; TMPDIR would also
+    // move Wine's server socket and so start a new server for every run.
+    if (!windows()) {
+      setenv("TMPDIR", temp_.c_str(), 1);
+      setenv("TMP", temp_.c_str(), 1);
+      setenv("TEMP", temp_.c_str(), 1);
+    }
     execv(executable.c_str(), argv.data());
     _exit(127);
   }
@@ -132,6 +180,18 @@ std::vector<std::string> ToolRun::files() const {
   return names;
 }
 
+std::string readBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+void writeBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
 std::string crlf(const std::string& text) {
   std::string bytes;
   for (char c : text) {
@@ -140,4 +200,22 @@ std::string crlf(const std::string& text) {
     bytes += c;
   }
   return bytes;
+}
+
+std::string windowsPath(const std::string& hostPath) {
+  std::string path = "Z:" + hostPath;
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
+
+std::string windowsCommandLine(const std::string& programPath,
+                               const std::vector<std::string>& arguments) {
+  // The program path ends at the first blank outside quotes and takes no
+  // escapes; quotes around it are dropped.
+  std::string line = programPath.find_first_of(" \t") == std::string::npos
+                         ? programPath
+                         : "\"" + programPath + "\"";
+  for (const std::string& argument : arguments)
+    line += " " + quoteArgument(argument);
+  return line;
 }

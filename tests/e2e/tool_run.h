@@ -4,6 +4,13 @@
 // FIELDPREP_BINARY names the tool to copy into the scratch folder;
 // FIELDPREP_LAUNCHER, when set, is a command (words split at blanks) put in
 // front of it, so the same cases can run another build of the tool.
+//
+// FIELDPREP_WINDOWS=1 says the tool is a Windows program, run under Wine:
+// it names its folders in Windows form (Z: standing for the host's /), and
+// FIELDPREP_LAUNCHER is then a launcher (tests/windows/launcher.cc) that
+// takes the temporary folder, the program to start and its exact command
+// line. run() and runAs() build that command line from the arguments so that
+// the Windows runtime splits it back into exactly those arguments.
 #ifndef FIELDPREP_TOOL_RUN_H_
 #define FIELDPREP_TOOL_RUN_H_
 
@@ -12,7 +19,10 @@
 
 class ToolRun {
  public:
-  ToolRun();
+  // `tempName`: the name of the temporary folder beside the tool's folder.
+  explicit ToolRun(const std::string& tempName = "tmp");
+
+  static bool windows();
 
   // Runs the tool with these arguments after the program path; returns its
   // exit code (or 128 + the signal that ended it).
@@ -21,6 +31,11 @@ class ToolRun {
   // taken from the tool's folder, the current directory of the run).
   int runAs(const std::string& programPath,
             const std::vector<std::string>& arguments);
+  // Windows only: the tool started with this exact command line.
+  int runCommandLine(const std::string& commandLine);
+  // Windows only: any Windows program started in the tool's folder, the way
+  // the tool is (with the same temporary folder).
+  int launch(const std::string& application, const std::string& commandLine);
 
   // The tool's folder and the temporary folder as the tool names them in its
   // log, each ending with its separator.
@@ -48,9 +63,23 @@ class ToolRun {
   std::string folder_;  // the tool's folder, ending with '/'
   std::string temp_;    // the temporary folder, ending with '/'
   std::string toolName_;
+
+  int execute(const std::string& executable, std::vector<std::string> command);
 };
 
 // `text` with every LF written as CR LF, as the tool writes its files.
 std::string crlf(const std::string& text);
+
+// Whole files by their host paths.
+std::string readBytes(const std::string& path);
+void writeBytes(const std::string& path, const std::string& bytes);
+
+// An absolute host path as Windows programs under Wine see it.
+std::string windowsPath(const std::string& hostPath);
+
+// A command line that the Windows runtime splits into exactly these words,
+// the first being the program path.
+std::string windowsCommandLine(const std::string& programPath,
+                               const std::vector<std::string>& arguments);
 
 #endif  // FIELDPREP_TOOL_RUN_H_
