@@ -50,7 +50,4 @@ class ToolRun {
   std::string toolName_;
 };
 
-// `text` with every LF written as CR LF, as the tool writes its files.
-std::string crlf(const std::string& text);
-
 #endif  // FIELDPREP_TOOL_RUN_H_

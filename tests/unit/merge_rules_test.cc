@@ -46,10 +46,7 @@ std::string mergedTree(const std::string& configuration,
 }
 
 std::string styledJson(const std::string& json) {
-  Json::Value value;
-  Json::Reader reader;
-  EXPECT_TRUE(reader.parse(json, value)) << json;
-  return styledText(value);
+  return styledText(parsed(json));
 }
 
 class MergeRulesTest : public testing::Test {
@@ -339,35 +336,20 @@ TEST_F(MergeRulesTest, EndState) {
 // parameters added to the configuration nor the rules' own writes change
 // that.
 TEST_F(MergeRulesTest, CapturedSettingsStayAsLoaded) {
-  const char* const keys[] = {
-      "adminid",    "adminname",    "autoupdateflag",
-      "baseurl",    "contentcache", "contentcacheenable",
-      "districtid", "districtname", "enablelcs",
-      "httpsproxy", "lcsurl",       "loadsimulationenable",
-      "schoolid",   "schoolname",   "startupurl",
-      "updateurl",
-  };
-  auto captured = [&keys](const SettingsDocument& document) {
-    std::vector<std::string> settings;
-    for (const char* key : keys)
-      settings.push_back(document.getSetting(key));
-    settings.push_back(std::to_string(document.autoUpdateState()));
-    return settings;
-  };
   SettingsDocument cfgFile;
   SettingsDocument params;
   loadDocuments(cfgFile, params, R"({"SchoolID":"7","contentcache":"r"})",
                 R"({"schoolid":"5","baseurl":"b","lcs_url":"l",)"
                 R"("contentcacheenable":"true","contentcache":"p",)"
                 R"("autoupdateflag":"TRUE","loadsimulationenable":true})");
-  const std::vector<std::string> configuration = captured(cfgFile);
-  const std::vector<std::string> parameters = captured(params);
+  const std::vector<std::string> configuration = capturedSettings(cfgFile);
+  const std::vector<std::string> parameters = capturedSettings(params);
 
   cfgFile.addMissingParameters(params.getRoot());
   applyMergeRules(cfgFile, params);
 
-  EXPECT_EQ(configuration, captured(cfgFile));
-  EXPECT_EQ(parameters, captured(params));
+  EXPECT_EQ(configuration, capturedSettings(cfgFile));
+  EXPECT_EQ(parameters, capturedSettings(params));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "expected_outputs.h"
 #include "output_file.h"
 #include "run_log.h"
 #include "settings_document.h"
@@ -17,43 +18,20 @@
 
 namespace {
 
-const std::string defaultReadme =
-    "QOR ORBELIX Online Learning System\n"
-    "\n"
-    "QOR Online Assessment System\n"
-    "\n"
-    "Secure Browser Version: 5.1.0.0001\n"
-    "Installer Version:      5.1.0.0001\n"
-    "ORBELIX Build Date:     01-Jan-1970 00:00:00\n"
-    "Installation Date:      01-Jan-1970 00:00:00\n"
-    "\n"
-    "Qorvalent\n"
-    "www.qorvalent.example\n"
-    "support@qorvalent.example\n"
-    "1-800-555-0199\n";
-
-Json::Value objectOf(
-    const std::vector<std::pair<std::string, Json::Value>>& members) {
-  Json::Value object(Json::objectValue);
-  for (const auto& member : members)
-    object[member.first] = member.second;
-  return object;
-}
-
 // The default text with one stretch of it replaced.
 std::string defaultWith(const std::string& from, const std::string& to) {
-  std::string text = defaultReadme;
+  std::string text = kDefaultReadme;
   size_t at = text.find(from);
   EXPECT_NE(std::string::npos, at) << from;
   return at == std::string::npos ? text : text.replace(at, from.size(), to);
 }
 
 TEST(ComposeReadme, DefaultsForAnEmptyOrNullTree) {
-  EXPECT_EQ(defaultReadme, composeReadme(Json::Value()));
-  EXPECT_EQ(defaultReadme, composeReadme(Json::Value(Json::objectValue)));
-  EXPECT_EQ(defaultReadme, composeReadme(objectOf({{"schoolname", "x"},
-                                                   {"baseurl", "b"},
-                                                   {"ProductName", "p"}})));
+  EXPECT_EQ(kDefaultReadme, composeReadme(Json::Value()));
+  EXPECT_EQ(kDefaultReadme, composeReadme(Json::Value(Json::objectValue)));
+  EXPECT_EQ(kDefaultReadme, composeReadme(objectOf({{"schoolname", "x"},
+                                                    {"baseurl", "b"},
+                                                    {"ProductName", "p"}})));
 }
 
 TEST(ComposeReadme, EveryValueInItsRow) {
@@ -85,7 +63,7 @@ TEST(ComposeReadme, EveryValueInItsRow) {
 
 struct ReadmeCase {
   const char* what;
-  std::vector<std::pair<std::string, Json::Value>> members;
+  Members members;
   std::string from;  // what the value changes in the default text
   std::string to;
 };
@@ -150,13 +128,7 @@ TEST_F(WriteReadmeTest, FolderInPlaceOfTheFileEndsWithFive) {
   std::string path = folder + "README.txt";
   std::filesystem::create_directory(path);
   SettingsDocument document;
-  int exitCode = -1;
-  try {
-    document.writeReadme(folder);
-  } catch (const RunEnded& end) {
-    exitCode = end.exitCode;
-  }
-  EXPECT_EQ(5, exitCode);
+  EXPECT_EQ(5, exitCodeOf([&] { document.writeReadme(folder); }));
   EXPECT_EQ("Failed to open output file: " + path + "\n", lastMessage);
   EXPECT_TRUE(std::filesystem::is_directory(path));
 }

@@ -13,33 +13,6 @@
 
 namespace {
 
-const char* const capturedKeys[] = {
-    "adminid",    "adminname",    "autoupdateflag",
-    "baseurl",    "contentcache", "contentcacheenable",
-    "districtid", "districtname", "enablelcs",
-    "httpsproxy", "lcsurl",       "loadsimulationenable",
-    "schoolid",   "schoolname",   "startupurl",
-    "updateurl",
-};
-
-// Member by member, in the order given; keys may hold capitals, since these
-// operations compare keys exactly as they are.
-Json::Value objectOf(
-    const std::vector<std::pair<std::string, Json::Value>>& members) {
-  Json::Value object(Json::objectValue);
-  for (const auto& member : members)
-    object[member.first] = member.second;
-  return object;
-}
-
-std::vector<std::string> capturedSettings(const SettingsDocument& document) {
-  std::vector<std::string> settings;
-  for (const char* key : capturedKeys)
-    settings.push_back(document.getSetting(key));
-  settings.push_back(std::to_string(document.autoUpdateState()));
-  return settings;
-}
-
 class SettingsMergeTest : public testing::Test {
  protected:
   void load(SettingsDocument& document, const std::string& text) {

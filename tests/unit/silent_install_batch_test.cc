@@ -10,46 +10,13 @@
 #include <utility>
 #include <vector>
 
+#include "expected_outputs.h"
 #include "output_file.h"
 #include "run_log.h"
 #include "settings_document.h"
 #include "test_support.h"
 
 namespace {
-
-const std::string defaultBatch =
-    "@ECHO OFF\n"
-    "REM  QOR ORBELIX Online Learning System\n"
-    "REM  QOR Online Assessment System\n"
-    "REM  Secure Browser Version: 5.1.0.0001\n"
-    "REM  Installer Version:      5.1.0.0001\n"
-    "REM  ORBELIX Build Date:     01-Jan-1970 00:00:00\n"
-    "\n"
-    "REM  NOTES:\n"
-    "REM  1. Null or empty PROPERTY values will abort the install.\n"
-    "REM     For example: HTTPPROXY=  will not work - just omit the property "
-    "from the argument list\n"
-    "REM  2. The \"START msiexec.exe ...\" commandline must all be on 1 line - "
-    "no line breaks - no carraige returns or install will fail\n"
-    "REM\n"
-    "REM  Supported Properties:\n"
-    "REM     AUTOUPDATEFLAG=\"true\" | \"false\"\n"
-    "REM     BASEURL=\n"
-    "REM     CONTENTCACHE=\"https://localhost:8443\"\n"
-    "REM     CONTENTCACHEENABLE=\"true\" | \"false\"\n"
-    "REM     DISTRICTID=\"<id number>\"\n"
-    "REM     DISTRICT_NAME=\"\"\"<name>\"\"\"\n"
-    "REM     ENABLELCS=\"true\" | \"false\"\n"
-    "REM     HTTPSPROXY=\"<URL>\"\n"
-    "REM     LCSURL=\"https://localhost:8443\"\n"
-    "REM     LOADSIMULATIONENABLE=\"true\" | \"false\"\n"
-    "REM     SCHOOLID=\"<id number>\"\n"
-    "REM     SCHOOL_NAME=\"\"\"<name>\"\"\"\n"
-    "REM     STARTUPURL=\n"
-    "REM     UPDATEURL=\n"
-    "\n"
-    "START msiexec.exe /i QOR_ORBELIX_Setup.msi /qr /lv \"install.log\" "
-    "AUTOUPDATEFLAG=\"true\" STARTUPURL=\"\" BASEURL=\"\" UPDATEURL=\"\"\n";
 
 const char* const defaultStart =
     "STARTUPURL=\"\" BASEURL=\"\" UPDATEURL=\"\"\n";
@@ -58,19 +25,11 @@ const std::string controlCharacter = "holds a control character";
 const std::string nonAscii = "holds a non-ASCII byte";
 const std::string tooLong = "is longer than 2000 characters";
 
-using Members = std::vector<std::pair<std::string, Json::Value>>;
 using Replacements = std::vector<std::pair<std::string, std::string>>;
-
-Json::Value objectOf(const Members& members) {
-  Json::Value object(Json::objectValue);
-  for (const auto& member : members)
-    object[member.first] = member.second;
-  return object;
-}
 
 // The default text with each stretch replaced once, in turn.
 std::string defaultWith(const Replacements& replacements) {
-  std::string text = defaultBatch;
+  std::string text = kDefaultBatch;
   for (const auto& replacement : replacements) {
     size_t at = text.find(replacement.first);
     EXPECT_NE(std::string::npos, at) << replacement.first;
@@ -111,23 +70,24 @@ size_t lineCount(const std::string& text) {
 }
 
 TEST(ComposeSilentInstallBatch, DefaultsHaveTwentyNineLines) {
-  EXPECT_EQ(29u, lineCount(defaultBatch));
-  EXPECT_EQ(defaultBatch, composed(Json::Value()));
+  EXPECT_EQ(29u, lineCount(kDefaultBatch));
+  EXPECT_EQ(kDefaultBatch, composed(Json::Value()));
   // The property lists are fixed text, and the installer is always told to
   // update itself.
-  EXPECT_EQ(defaultBatch, composed(objectOf({{"autoupdateflag", "false"},
-                                             {"adminid", "1"},
-                                             {"adminname", "A"},
-                                             {"contentcache", "https://cache"},
-                                             {"contentcacheenable", "true"},
-                                             {"districtid", "2"},
-                                             {"districtname", "D"},
-                                             {"enablelcs", "true"},
-                                             {"httpsproxy", "https://proxy"},
-                                             {"lcsurl", "https://lcs"},
-                                             {"schoolid", "3"},
-                                             {"schoolname", "S"},
-                                             {"BaseURL", "https://ignored"}})));
+  EXPECT_EQ(kDefaultBatch,
+            composed(objectOf({{"autoupdateflag", "false"},
+                               {"adminid", "1"},
+                               {"adminname", "A"},
+                               {"contentcache", "https://cache"},
+                               {"contentcacheenable", "true"},
+                               {"districtid", "2"},
+                               {"districtname", "D"},
+                               {"enablelcs", "true"},
+                               {"httpsproxy", "https://proxy"},
+                               {"lcsurl", "https://lcs"},
+                               {"schoolid", "3"},
+                               {"schoolname", "S"},
+                               {"BaseURL", "https://ignored"}})));
 }
 
 TEST(ComposeSilentInstallBatch, EveryValueInItsPlace) {
@@ -361,16 +321,6 @@ TEST(ComposeSilentInstallBatch, NamesTheFirstBadValueInKeyOrder) {
 
 class WriteSilentInstallBatchTest : public testing::Test {
  protected:
-  // The exit code with which the writer ended the run, or -1.
-  int writeEndsWith(SettingsDocument& document, const std::string& folder) {
-    try {
-      document.writeSilentInstallBatch(folder);
-    } catch (const RunEnded& end) {
-      return end.exitCode;
-    }
-    return -1;
-  }
-
   RunEndCatcher catcher;
 };
 
@@ -379,7 +329,7 @@ TEST_F(WriteSilentInstallBatchTest, WritesTheTextWithCrLfIntoTheFolder) {
   writeFile(folder + "SILENT_INSTALL.BAT", std::string(5000, 'x'));
   SettingsDocument document;
   document.setSetting("baseurl", "https://TALO/%");
-  EXPECT_EQ(-1, writeEndsWith(document, folder));
+  EXPECT_EQ(-1, exitCodeOf([&] { document.writeSilentInstallBatch(folder); }));
   EXPECT_EQ(textModeBytes(composed(document.getRoot())),
             readFile(folder + "SILENT_INSTALL.BAT"));
 }
@@ -390,7 +340,7 @@ TEST_F(WriteSilentInstallBatchTest, RefusedValueEndsWithSixAndKeepsTheOldFile) {
   SettingsDocument document;
   document.setSetting("startupurl", "https://ok");
   document.setSetting("updateurl", "https://h/\xC3\xA9");
-  EXPECT_EQ(6, writeEndsWith(document, folder));
+  EXPECT_EQ(6, exitCodeOf([&] { document.writeSilentInstallBatch(folder); }));
   EXPECT_EQ(
       "Failed to write SILENT_INSTALL.BAT file: the value of updateurl holds "
       "a non-ASCII byte\n",
@@ -404,7 +354,7 @@ TEST_F(WriteSilentInstallBatchTest, FolderInPlaceOfTheFileEndsWithSix) {
   std::string path = folder + "SILENT_INSTALL.BAT";
   std::filesystem::create_directory(path);
   SettingsDocument document;
-  EXPECT_EQ(6, writeEndsWith(document, folder));
+  EXPECT_EQ(6, exitCodeOf([&] { document.writeSilentInstallBatch(folder); }));
   EXPECT_EQ("Failed to open SILENT_INSTALL.BAT file: " + path + "\n",
             lastMessage);
   EXPECT_TRUE(std::filesystem::is_directory(path));
