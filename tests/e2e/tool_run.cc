@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "file_bytes.h"
 
 namespace fs = std::filesystem;
 
@@ -25,11 +26,6 @@ std::vector<std::string> splitWords(const std::string& text) {
   for (std::string word; in >> word;)
     words.push_back(word);
   return words;
-}
-
-bool present(const std::string& path) {
-  std::error_code error;
-  return fs::exists(fs::symlink_status(path, error));
 }
 
 // One argument as the Windows runtime reads it back: quoted when it is empty
@@ -151,25 +147,25 @@ int ToolRun::execute(const std::string& executable,
 }
 
 std::string ToolRun::read(const std::string& name) const {
-  return readBytes(folder_ + name);
+  return readFile(folder_ + name);
 }
 void ToolRun::write(const std::string& name, const std::string& bytes) const {
-  writeBytes(folder_ + name, bytes);
+  writeFile(folder_ + name, bytes);
 }
 bool ToolRun::exists(const std::string& name) const {
-  return present(folder_ + name);
+  return fileExists(folder_ + name);
 }
 void ToolRun::makeFolder(const std::string& name) const {
   fs::create_directories(folder_ + name);
 }
 std::string ToolRun::readTemp(const std::string& name) const {
-  return readBytes(temp_ + name);
+  return readFile(temp_ + name);
 }
 void ToolRun::writeTemp(const std::string& name, const std::string& bytes) const {
-  writeBytes(temp_ + name, bytes);
+  writeFile(temp_ + name, bytes);
 }
 bool ToolRun::existsTemp(const std::string& name) const {
-  return present(temp_ + name);
+  return fileExists(temp_ + name);
 }
 
 std::vector<std::string> ToolRun::files() const {
@@ -179,29 +175,6 @@ std::vector<std::string> ToolRun::files() const {
   std::sort(names.begin(), names.end());
   return names;
 }
-
-std::string readBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-void writeBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
-std::string crlf(const std::string& text) {
-  std::string bytes;
-  for (char c : text) {
-    if (c == '\n')
-      bytes += '\r';
-    bytes += c;
-  }
-  return bytes;
-}
-
 std::string windowsPath(const std::string& hostPath) {
   std::string path = "Z:" + hostPath;
   std::replace(path.begin(), path.end(), '/', '\\');

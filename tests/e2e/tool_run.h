@@ -67,13 +67,6 @@ class ToolRun {
   int execute(const std::string& executable, std::vector<std::string> command);
 };
 
-// `text` with every LF written as CR LF, as the tool writes its files.
-std::string crlf(const std::string& text);
-
-// Whole files by their host paths.
-std::string readBytes(const std::string& path);
-void writeBytes(const std::string& path, const std::string& bytes);
-
 // An absolute host path as Windows programs under Wine see it.
 std::string windowsPath(const std::string& hostPath);
 

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
+#include "expected_outputs.h"
 #include "run_log.h"
 #include "settings_document.h"
 #include "test_support.h"
@@ -15,35 +16,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-Json::Value parsed(const std::string& json) {
-  Json::Value value;
-  Json::Reader reader;
-  EXPECT_TRUE(reader.parse(json, value, false)) << json;
-  return value;
-}
-
-// `text` as a text-mode stream writes it.
-std::string crlf(const std::string& text) {
-  std::string bytes;
-  for (char c : text) {
-    if (c == '\n')
-      bytes += '\r';
-    bytes += c;
-  }
-  return bytes;
-}
-
-// The exit code with which `step` ended the run, or -1 when it returned.
-template <typename Step>
-int exitCodeOf(Step step) {
-  try {
-    step();
-  } catch (const RunEnded& end) {
-    return end.exitCode;
-  }
-  return -1;
-}
 
 TEST(CamelCaseKey, GivesTheWrittenNameOrAQuestionMark) {
   struct Case {

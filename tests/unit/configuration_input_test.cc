@@ -155,13 +155,7 @@ TEST_F(ReadConfigurationText, WithoutTemporaryFolderSkipsTheFirstPlace) {
 #ifndef _WIN32  // on Windows a folder does not open as a file
 TEST_F(ReadConfigurationText, ReadFailureEndsTheRunWithTwo) {
   fs::create_directory(toolCopy);  // opens, but cannot be read
-  int exitCode = -1;
-  try {
-    read();
-  } catch (const RunEnded& end) {
-    exitCode = end.exitCode;
-  }
-  EXPECT_EQ(2, exitCode);
+  EXPECT_EQ(2, exitCodeOf([&] { read(); }));
   EXPECT_EQ("Failed to read QORConfiguration.json file: " + toolCopy + "\n",
             lastMessage);
   EXPECT_TRUE(fs::is_directory(toolCopy));

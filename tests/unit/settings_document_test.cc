@@ -17,13 +17,6 @@ void load(SettingsDocument* document, const std::string& text,
   document->loadSettings(name, text, Json::Features());
 }
 
-Json::Value parsed(const std::string& json) {
-  Json::Value value;
-  Json::Reader reader;
-  EXPECT_TRUE(reader.parse(json, value, false)) << json;
-  return value;
-}
-
 TEST(ToLowerCopy, LowersOnlyAsciiCapitals) {
   struct Case {
     std::string text;
@@ -233,12 +226,7 @@ TEST(LoadSettings, TextThatDoesNotParseEndsTheRunWithTwo) {
     RunEndCatcher catcher;
     LogCapture log;
     SettingsDocument document;
-    int exitCode = -1;
-    try {
-      load(&document, c.text, c.name);
-    } catch (const RunEnded& end) {
-      exitCode = end.exitCode;
-    }
+    int exitCode = exitCodeOf([&] { load(&document, c.text, c.name); });
     std::string message =
         "Failed to parse " + c.name + " file: \n" + c.report + "\n";
     EXPECT_EQ(2, exitCode) << c.text;

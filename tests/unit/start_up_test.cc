@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "expected_outputs.h"
 #include "platform.h"
 #include "run_log.h"
 #include "test_support.h"
@@ -35,26 +36,6 @@ class Arguments {
   std::vector<std::string> texts_;
   std::vector<char*> pointers_;
 };
-
-// The exit code with which `step` ended the run, or -1 when it returned.
-template <typename Step>
-int exitCodeOf(Step step) {
-  try {
-    step();
-  } catch (const RunEnded& end) {
-    return end.exitCode;
-  }
-  return -1;
-}
-
-std::string commandLineEntries(const std::string& programPath,
-                               const std::vector<std::string>& arguments) {
-  std::string log = "Usage: " + programPath + " [--json-checker] {json}\n\n";
-  log += "argv[0]: " + programPath + "\n";
-  for (size_t i = 0; i < arguments.size(); ++i)
-    log += "argv[" + std::to_string(i + 1) + "]: " + arguments[i] + "\n";
-  return log + "argc: " + std::to_string(arguments.size() + 1) + "\n";
-}
 
 TEST(ToolFolder, CutsTheLengthOfTheToolsNameWhateverItHolds) {
   const std::string name = toolFileName();

@@ -2,8 +2,6 @@
 // folder (FIELDPREP_FAKE_MSIEXEC) that records its arguments as the C runtime
 // splits them: hostile values run no command of their own and reach the
 // installer exactly as the settings gave them.
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -12,6 +10,9 @@
 #include <thread>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "file_bytes.h"
 #include "tool_run.h"
 
 namespace fs = std::filesystem;

@@ -1,13 +1,14 @@
 // The Windows tool started with exact command lines, as a Windows caller
 // starts it: the runtime's splitting of the arguments, the program path as
 // the caller wrote it, and the temporary folder from TMP.
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "file_bytes.h"
 #include "tool_run.h"
 
 namespace fs = std::filesystem;
@@ -102,7 +103,7 @@ TEST(CommandLine, ProgramPathWithoutTheExtensionLosesThirteenCharacters) {
 
   ToolRun tool;
   EXPECT_EQ(0, tool.runCommandLine("C:\\App\\fieldprep {}"));
-  std::string log = readBytes((driveC / "fieldprep.log").string());
+  std::string log = readFile((driveC / "fieldprep.log").string());
   EXPECT_TRUE(contains(log, "argv[0]: C:\\App\\fieldprep\n"));
   EXPECT_TRUE(contains(log, "AppDir:\nC:\\\n\n"));
   EXPECT_TRUE(
@@ -148,8 +149,8 @@ TEST(CommandLine, TemporaryFolderThatTheCodePageCannotNameIsNotUsed) {
     tool.writeTemp("QORConfiguration.json", "{\"SchoolName\":\"copy\"}");
     std::string lookalike = tool.folder() + "../" + c.lookalike + "/";
     fs::create_directories(lookalike);
-    writeBytes(lookalike + "QORConfiguration.json",
-               "{\"SchoolName\":\"lookalike\"}");
+    writeFile(lookalike + "QORConfiguration.json",
+              "{\"SchoolName\":\"lookalike\"}");
     ASSERT_EQ(0, tool.run({"{}"}));
     EXPECT_TRUE(contains(tool.read("fieldprep.log"), "TmpDir:\n\n\n"));
     EXPECT_TRUE(tool.existsTemp("QORConfiguration.json"));
