@@ -13,14 +13,22 @@ cmake --build --preset mingw -j"$(nproc)"
 
 # A fresh Wine prefix of our own. Its server is started ahead, detached from
 # our standard streams (ctest would wait for the pipes it inherited), and
-# stopped however the run ends.
+# stopped however the run ends. Wine keeps the server's socket under TMPDIR:
+# a folder of our own, removed at the end.
 export WINEPREFIX=$PWD/build-mingw/wine-prefix
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
+export TMPDIR
+TMPDIR=$(mktemp -d /tmp/fieldprep-wine.XXXXXX)
 wineserver=/usr/lib/wine/wineserver
+stopWine() {
+  "$wineserver" -k </dev/null >/dev/null 2>&1 || true
+  "$wineserver" -w </dev/null >/dev/null 2>&1 || true
+  rm -rf "$TMPDIR"
+}
+trap stopWine EXIT
 rm -rf "$WINEPREFIX"
 mkdir -p "$WINEPREFIX"
 "$wineserver" -p </dev/null >/dev/null 2>&1
-trap '"$wineserver" -k </dev/null >/dev/null 2>&1 || true' EXIT
 /usr/lib/wine/wine64 wineboot --init </dev/null >build-mingw/wineboot.log 2>&1
 
 ctest --preset mingw -j"$(nproc)"
