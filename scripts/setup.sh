@@ -3,7 +3,9 @@
 # are missing. Run as root, or as a user who may use sudo.
 set -euo pipefail
 
-packages=(cmake g++ make libjsoncpp-dev libgtest-dev googletest)
+packages=(cmake g++ make libjsoncpp-dev libgtest-dev googletest
+  # The Windows build and its tests under Wine (scripts/test-windows.sh).
+  g++-mingw-w64-x86-64-posix wine64 wine dpkg-dev)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -93,17 +93,9 @@ void SettingsDocument::writeConfigurationFile(const std::string& appdir) {
   logEntry("write:\n%s\n", str.c_str());
 
   str += '\n';
-  switch (writeOutputFile(path, str)) {
-    case OutputResult::openFailed:
-      storeMessage("Failed to open output file: %s\n", path.c_str());
-      finish(4, true);
-      return;
-    case OutputResult::writeFailed:
-      storeMessage("Failed to write output file: %s\n", path.c_str());
-      finish(4, true);
-      return;
-    case OutputResult::written:
-      storeMessage("Successfully updated : %s\n", path.c_str());
-      return;
-  }
+  writeOutputOrFinish(
+      path, str,
+      {4, formatText("Failed to open output file: %s\n", path.c_str()),
+       formatText("Failed to write output file: %s\n", path.c_str())});
+  storeMessage("Successfully updated : %s\n", path.c_str());
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform.h"
+#include "run_log.h"
 
 namespace {
 
@@ -72,4 +73,14 @@ OutputResult writeOutputFile(const std::string& path, const std::string& text) {
     return OutputResult::written;
   std::remove(tempPath.c_str());
   return OutputResult::writeFailed;
+}
+
+void writeOutputOrFinish(const std::string& path, const std::string& text,
+                         const OutputFailure& failure) {
+  OutputResult result = writeOutputFile(path, text);
+  if (result == OutputResult::written)
+    return;
+  lastMessage = result == OutputResult::openFailed ? failure.openMessage
+                                                   : failure.writeMessage;
+  finish(failure.exitCode, true);
 }

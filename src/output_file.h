@@ -16,4 +16,15 @@ std::string textModeBytes(const std::string& text);
 // file is left as it was and no temporary file remains.
 OutputResult writeOutputFile(const std::string& path, const std::string& text);
 
+// How a run ends when one of its outputs cannot be written.
+struct OutputFailure {
+  int exitCode;
+  std::string openMessage;   // stored when the file cannot be opened
+  std::string writeMessage;  // stored when writing, closing or renaming fails
+};
+
+// Writes the output, or stores the matching message and ends the run.
+void writeOutputOrFinish(const std::string& path, const std::string& text,
+                         const OutputFailure& failure);
+
 #endif  // FIELDPREP_OUTPUT_FILE_H_

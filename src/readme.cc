@@ -39,16 +39,8 @@ std::string composeReadme(const Json::Value& root) {
 
 void SettingsDocument::writeReadme(const std::string& appdir) {
   std::string path = appdir + "README.txt";
-  switch (writeOutputFile(path, composeReadme(root))) {
-    case OutputResult::openFailed:
-      storeMessage("Failed to open output file: %s\n", path.c_str());
-      finish(5, true);
-      return;
-    case OutputResult::writeFailed:
-      storeMessage("Failed to write output file: %s\n", path.c_str());
-      finish(5, true);
-      return;
-    case OutputResult::written:
-      return;
-  }
+  writeOutputOrFinish(
+      path, composeReadme(root),
+      {5, formatText("Failed to open output file: %s\n", path.c_str()),
+       formatText("Failed to write output file: %s\n", path.c_str())});
 }

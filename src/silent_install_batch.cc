@@ -136,16 +136,10 @@ void SettingsDocument::writeSilentInstallBatch(const std::string& appdir) {
     finish(6, true);
     return;
   }
-  switch (writeOutputFile(path, text)) {
-    case OutputResult::openFailed:
-      storeMessage("Failed to open %s file: %s\n", batchFileName, path.c_str());
-      finish(6, true);
-      return;
-    case OutputResult::writeFailed:
-      storeMessage("Failed to write %s file: %s\n", batchFileName, path.c_str());
-      finish(6, true);
-      return;
-    case OutputResult::written:
-      return;
-  }
+  writeOutputOrFinish(
+      path, text,
+      {6,
+       formatText("Failed to open %s file: %s\n", batchFileName, path.c_str()),
+       formatText("Failed to write %s file: %s\n", batchFileName,
+                  path.c_str())});
 }

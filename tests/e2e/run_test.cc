@@ -4,55 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include "expected_outputs.h"
 #include "tool_run.h"
 
 namespace {
-
-const char kDefaultReadme[] =
-    "QOR ORBELIX Online Learning System\n\n"
-    "QOR Online Assessment System\n\n"
-    "Secure Browser Version: 5.1.0.0001\n"
-    "Installer Version:      5.1.0.0001\n"
-    "ORBELIX Build Date:     01-Jan-1970 00:00:00\n"
-    "Installation Date:      01-Jan-1970 00:00:00\n\n"
-    "Qorvalent\n"
-    "www.qorvalent.example\n"
-    "support@qorvalent.example\n"
-    "1-800-555-0199\n";
-
-const char kDefaultBatch[] =
-    "@ECHO OFF\n"
-    "REM  QOR ORBELIX Online Learning System\n"
-    "REM  QOR Online Assessment System\n"
-    "REM  Secure Browser Version: 5.1.0.0001\n"
-    "REM  Installer Version:      5.1.0.0001\n"
-    "REM  ORBELIX Build Date:     01-Jan-1970 00:00:00\n"
-    "\n"
-    "REM  NOTES:\n"
-    "REM  1. Null or empty PROPERTY values will abort the install.\n"
-    "REM     For example: HTTPPROXY=  will not work - just omit the property "
-    "from the argument list\n"
-    "REM  2. The \"START msiexec.exe ...\" commandline must all be on 1 line - "
-    "no line breaks - no carraige returns or install will fail\n"
-    "REM\n"
-    "REM  Supported Properties:\n"
-    "REM     AUTOUPDATEFLAG=\"true\" | \"false\"\n"
-    "REM     BASEURL=\n"
-    "REM     CONTENTCACHE=\"https://localhost:8443\"\n"
-    "REM     CONTENTCACHEENABLE=\"true\" | \"false\"\n"
-    "REM     DISTRICTID=\"<id number>\"\n"
-    "REM     DISTRICT_NAME=\"\"\"<name>\"\"\"\n"
-    "REM     ENABLELCS=\"true\" | \"false\"\n"
-    "REM     HTTPSPROXY=\"<URL>\"\n"
-    "REM     LCSURL=\"https://localhost:8443\"\n"
-    "REM     LOADSIMULATIONENABLE=\"true\" | \"false\"\n"
-    "REM     SCHOOLID=\"<id number>\"\n"
-    "REM     SCHOOL_NAME=\"\"\"<name>\"\"\"\n"
-    "REM     STARTUPURL=\n"
-    "REM     UPDATEURL=\n"
-    "\n"
-    "START msiexec.exe /i QOR_ORBELIX_Setup.msi /qr /lv \"install.log\" "
-    "AUTOUPDATEFLAG=\"true\" STARTUPURL=\"\" BASEURL=\"\" UPDATEURL=\"\"\n";
 
 const char kSwitchesOnly[] =
     "{\n"
@@ -64,11 +19,7 @@ const char kSwitchesOnly[] =
 // The log's entries up to the configuration file's name.
 std::string logHead(const ToolRun& tool, const std::string& programPath,
                     const std::vector<std::string>& arguments) {
-  std::string log = "Usage: " + programPath + " [--json-checker] {json}\n\n";
-  log += "argv[0]: " + programPath + "\n";
-  for (size_t i = 0; i < arguments.size(); ++i)
-    log += "argv[" + std::to_string(i + 1) + "]: " + arguments[i] + "\n";
-  log += "argc: " + std::to_string(arguments.size() + 1) + "\n";
+  std::string log = commandLineEntries(programPath, arguments);
   log += "AppDir:\n" + tool.appdir() + "\n\n";
   log += "TmpDir:\n" + tool.tmpDir() + "\n\n";
   log += "Configfile name: QORConfiguration.json\n\n";

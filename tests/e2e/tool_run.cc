@@ -5,13 +5,14 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "file_bytes.h"
 
 namespace fs = std::filesystem;
 
@@ -30,25 +31,25 @@ std::vector<std::string> splitWords(const std::string& text) {
   return words;
 }
 
-// Reads a regular file ("" for a folder or nothing); a device or a pipe, which
-// a faulty run may have put in place of a file, is not read: it may not end.
-std::string readBytes(const std::string& path) {
-  std::error_code error;
-  fs::file_status status = fs::status(path, error);
-  if (fs::exists(status) && !fs::is_regular_file(status) &&
-      !fs::is_directory(status)) {
-    ADD_FAILURE() << path << " is not a regular file";
-    return std::string();
+// One argument as the Windows runtime reads it back: quoted when it is empty
+// or holds a blank, a tab or a double quote; inside the quotes a double quote,
+// and the backslashes before it or before the closing quote, are escaped.
+std::string quoteArgument(const std::string& argument) {
+  if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos)
+    return argument;
+  std::string quoted = "\"";
+  size_t backslashes = 0;
+  for (char c : argument) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+    quoted += c;
+    backslashes = 0;
   }
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-void writeBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
+  quoted.append(2 * backslashes, '\\');
+  return quoted + "\"";
 }
 
 // Reads `fd` to its end, then closes it.
@@ -66,14 +67,22 @@ std::string drain(int fd) {
   return bytes;
 }
 
-bool present(const std::string& path) {
-  std::error_code error;
-  return fs::exists(fs::symlink_status(path, error));
+// In the child before exec: the limit on the size of every file written.
+void applyFileSizeLimit(long long bytes) {
+  if (bytes < 0)
+    return;
+  std::signal(SIGXFSZ, SIG_IGN);  // an ignored signal stays so across exec
+  rlimit limit;
+  getrlimit(RLIMIT_FSIZE, &limit);
+  limit.rlim_cur = static_cast<rlim_t>(bytes);
+  setrlimit(RLIMIT_FSIZE, &limit);
 }
 
 }  // namespace
 
-ToolRun::ToolRun() {
+bool ToolRun::windows() { return environment("FIELDPREP_WINDOWS") == "1"; }
+
+ToolRun::ToolRun(const std::string& tempName) {
   std::string binary = environment("FIELDPREP_BINARY");
   if (binary.empty())
     ADD_FAILURE() << "FIELDPREP_BINARY is not set";
@@ -83,17 +92,23 @@ ToolRun::ToolRun() {
                   (std::string(test->test_suite_name()) + "." + test->name());
   fs::remove_all(root);
   fs::create_directories(root / "app");
-  fs::create_directories(root / "tmp");
+  fs::create_directories(root / tempName);
   folder_ = fs::absolute(root / "app").generic_string() + "/";
-  temp_ = fs::absolute(root / "tmp").generic_string() + "/";
+  temp_ = fs::absolute(root / tempName).generic_string() + "/";
   toolName_ = fs::path(binary).filename().string();
   if (!binary.empty())
     fs::copy_file(binary, folder_ + toolName_);
 }
 
-std::string ToolRun::programPath() const { return folder_ + toolName_; }
-std::string ToolRun::appdir() const { return folder_; }
-std::string ToolRun::tmpDir() const { return temp_; }
+std::string ToolRun::programPath() const {
+  return windows() ? windowsPath(folder_ + toolName_) : folder_ + toolName_;
+}
+std::string ToolRun::appdir() const {
+  return windows() ? windowsPath(folder_) : folder_;
+}
+std::string ToolRun::tmpDir() const {
+  return windows() ? windowsPath(temp_) : temp_;
+}
 
 int ToolRun::run(const std::vector<std::string>& arguments) {
   return runAs(programPath(), arguments);
@@ -101,9 +116,28 @@ int ToolRun::run(const std::vector<std::string>& arguments) {
 
 int ToolRun::runAs(const std::string& programPath,
                    const std::vector<std::string>& arguments) {
-  std::vector<std::string> argv = {programPath};
-  argv.insert(argv.end(), arguments.begin(), arguments.end());
-  return runVector(argv);
+  if (windows())
+    return runCommandLine(windowsCommandLine(programPath, arguments));
+  std::vector<std::string> command =
+      splitWords(environment("FIELDPREP_LAUNCHER"));
+  std::string executable =
+      command.empty() ? folder_ + toolName_ : command.front();
+  command.push_back(programPath);
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  return execute(executable, command);
+}
+
+int ToolRun::runVector(const std::vector<std::string>& arguments) {
+  if (windows()) {
+    ADD_FAILURE() << "runVector needs a tool of this host";
+    return -1;
+  }
+  std::vector<std::string> command =
+      splitWords(environment("FIELDPREP_LAUNCHER"));
+  std::string executable =
+      command.empty() ? folder_ + toolName_ : command.front();
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  return execute(executable, command);
 }
 
 void ToolRun::limitFileSize(long long bytes) { fileSizeLimit_ = bytes; }
@@ -114,12 +148,28 @@ void ToolRun::logThroughPipe() {
   logThroughPipe_ = true;
 }
 
-int ToolRun::runVector(const std::vector<std::string>& arguments) {
-  std::vector<std::string> command = splitWords(environment("FIELDPREP_LAUNCHER"));
-  std::string executable =
-      command.empty() ? folder_ + toolName_ : command.front();
-  command.insert(command.end(), arguments.begin(), arguments.end());
+int ToolRun::runCommandLine(const std::string& commandLine) {
+  return launch(windowsPath(folder_ + toolName_), commandLine);
+}
 
+int ToolRun::launch(const std::string& application,
+                    const std::string& commandLine) {
+  std::vector<std::string> command =
+      splitWords(environment("FIELDPREP_LAUNCHER"));
+  if (!windows() || command.empty()) {
+    ADD_FAILURE() << "needs FIELDPREP_WINDOWS=1 and a FIELDPREP_LAUNCHER";
+    return -1;
+  }
+  command.push_back(windowsPath(temp_));
+  command.push_back(application);
+  command.push_back(commandLine);
+  return execute(command.front(), command);
+}
+
+// Runs `executable` (a path, not looked up) with `command` as its argument
+// vector, in the tool's folder.
+int ToolRun::execute(const std::string& executable,
+                     std::vector<std::string> command) {
   std::vector<char*> argv;
   for (std::string& word : command)
     argv.push_back(&word[0]);
@@ -132,21 +182,18 @@ int ToolRun::runVector(const std::vector<std::string>& arguments) {
   if (child == 0) {
     if (chdir(folder_.c_str()) != 0)
       _exit(127);
-    setenv("TMPDIR", temp_.c_str(), 1);
-    setenv("TMP", temp_.c_str(), 1);
-    setenv("TEMP", temp_.c_str(), 1);
     if (output[1] >= 0) {
       dup2(output[1], STDOUT_FILENO);
       close(output[0]);
       close(output[1]);
     }
-    if (fileSizeLimit_ >= 0) {
-      // An ignored signal stays ignored across exec.
-      std::signal(SIGXFSZ, SIG_IGN);
-      rlimit limit;
-      getrlimit(RLIMIT_FSIZE, &limit);
-      limit.rlim_cur = static_cast<rlim_t>(fileSizeLimit_);
-      setrlimit(RLIMIT_FSIZE, &limit);
+    applyFileSizeLimit(fileSizeLimit_);
+    // Under Wine the launcher sets the temporary folder; TMPDIR would also
+    // move Wine's server socket and so start a new server for every run.
+    if (!windows()) {
+      setenv("TMPDIR", temp_.c_str(), 1);
+      setenv("TMP", temp_.c_str(), 1);
+      setenv("TEMP", temp_.c_str(), 1);
     }
     execv(executable.c_str(), argv.data());
     _exit(127);
@@ -162,14 +209,23 @@ int ToolRun::runVector(const std::vector<std::string>& arguments) {
   return WEXITSTATUS(status);
 }
 
+// A device or a pipe, which a faulty run may have put in place of a file, is
+// not read: it may not end.
 std::string ToolRun::read(const std::string& name) const {
-  return readBytes(folder_ + name);
+  std::error_code error;
+  fs::file_status status = fs::status(folder_ + name, error);
+  if (fs::exists(status) && !fs::is_regular_file(status) &&
+      !fs::is_directory(status)) {
+    ADD_FAILURE() << name << " is not a regular file";
+    return std::string();
+  }
+  return readFile(folder_ + name);
 }
 void ToolRun::write(const std::string& name, const std::string& bytes) const {
-  writeBytes(folder_ + name, bytes);
+  writeFile(folder_ + name, bytes);
 }
 bool ToolRun::exists(const std::string& name) const {
-  return present(folder_ + name);
+  return fileExists(folder_ + name);
 }
 void ToolRun::makeFolder(const std::string& name) const {
   fs::create_directories(folder_ + name);
@@ -178,13 +234,13 @@ void ToolRun::link(const std::string& name, const std::string& target) const {
   fs::create_symlink(target, folder_ + name);
 }
 std::string ToolRun::readTemp(const std::string& name) const {
-  return readBytes(temp_ + name);
+  return readFile(temp_ + name);
 }
 void ToolRun::writeTemp(const std::string& name, const std::string& bytes) const {
-  writeBytes(temp_ + name, bytes);
+  writeFile(temp_ + name, bytes);
 }
 bool ToolRun::existsTemp(const std::string& name) const {
-  return present(temp_ + name);
+  return fileExists(temp_ + name);
 }
 
 std::vector<std::string> ToolRun::files() const {
@@ -194,13 +250,20 @@ std::vector<std::string> ToolRun::files() const {
   std::sort(names.begin(), names.end());
   return names;
 }
+std::string windowsPath(const std::string& hostPath) {
+  std::string path = "Z:" + hostPath;
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
 
-std::string crlf(const std::string& text) {
-  std::string bytes;
-  for (char c : text) {
-    if (c == '\n')
-      bytes += '\r';
-    bytes += c;
-  }
-  return bytes;
+std::string windowsCommandLine(const std::string& programPath,
+                               const std::vector<std::string>& arguments) {
+  // The program path ends at the first blank outside quotes and takes no
+  // escapes; quotes around it are dropped.
+  std::string line = programPath.find_first_of(" \t") == std::string::npos
+                         ? programPath
+                         : "\"" + programPath + "\"";
+  for (const std::string& argument : arguments)
+    line += " " + quoteArgument(argument);
+  return line;
 }

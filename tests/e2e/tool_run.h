@@ -4,6 +4,13 @@
 // FIELDPREP_BINARY names the tool to copy into the scratch folder;
 // FIELDPREP_LAUNCHER, when set, is a command (words split at blanks) put in
 // front of it, so the same cases can run another build of the tool.
+//
+// FIELDPREP_WINDOWS=1 says the tool is a Windows program, run under Wine:
+// it names its folders in Windows form (Z: standing for the host's /), and
+// FIELDPREP_LAUNCHER is then a launcher (tests/windows/launcher.cc) that
+// takes the temporary folder, the program to start and its exact command
+// line. run() and runAs() build that command line from the arguments so that
+// the Windows runtime splits it back into exactly those arguments.
 #ifndef FIELDPREP_TOOL_RUN_H_
 #define FIELDPREP_TOOL_RUN_H_
 
@@ -12,7 +19,10 @@
 
 class ToolRun {
  public:
-  ToolRun();
+  // `tempName`: the name of the temporary folder beside the tool's folder.
+  explicit ToolRun(const std::string& tempName = "tmp");
+
+  static bool windows();
 
   // Runs the tool with these arguments after the program path; returns its
   // exit code (or 128 + the signal that ended it).
@@ -22,14 +32,19 @@ class ToolRun {
   int runAs(const std::string& programPath,
             const std::vector<std::string>& arguments);
   // The same with the whole argument vector given, program path included;
-  // it may be empty (argc 0).
+  // it may be empty (argc 0). Not under Windows.
   int runVector(const std::vector<std::string>& argv);
+  // Windows only: the tool started with this exact command line.
+  int runCommandLine(const std::string& commandLine);
+  // Windows only: any Windows program started in the tool's folder, the way
+  // the tool is (with the same temporary folder).
+  int launch(const std::string& application, const std::string& commandLine);
 
   // Runs from now on have every file they write limited to `bytes`
   // (RLIMIT_FSIZE) with SIGXFSZ ignored, so that a write past the limit fails
   // with EFBIG.
   void limitFileSize(long long bytes);
-  // Makes "fieldprep.log" a link to the tool's standard output, which run()
+  // Makes "fieldprep.log" a link to the tool's standard output, which a run
   // collects into log(), so that a file-size limit does not cut the log.
   void logThroughPipe();
   const std::string& log() const { return log_; }
@@ -65,9 +80,16 @@ class ToolRun {
   long long fileSizeLimit_ = -1;
   bool logThroughPipe_ = false;
   std::string log_;
+
+  int execute(const std::string& executable, std::vector<std::string> command);
 };
 
-// `text` with every LF written as CR LF, as the tool writes its files.
-std::string crlf(const std::string& text);
+// An absolute host path as Windows programs under Wine see it.
+std::string windowsPath(const std::string& hostPath);
+
+// A command line that the Windows runtime splits into exactly these words,
+// the first being the program path.
+std::string windowsCommandLine(const std::string& programPath,
+                               const std::vector<std::string>& arguments);
 
 #endif  // FIELDPREP_TOOL_RUN_H_

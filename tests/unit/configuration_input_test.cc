@@ -1,1 +1,203 @@
+// Finding and reading the existing configuration: a copy in the temporary
+// folder first (consumed), else the tool's folder; only safe copies count.
+#include "configuration_input.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
+#include "run_log.h"
+#include "test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char kName[] = "QORConfiguration.json";
+
+class ReadConfigurationText : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directory(tmpDir);
+    fs::create_directory(appdir);
+  }
+
+  std::string read() { return readConfigurationText(kName, tmpDir, appdir); }
+
+  RunEndCatcher catcher;
+  std::string folder = scratchFolder();
+  std::string tmpDir = folder + "tmp/";
+  std::string appdir = folder + "app/";
+  std::string tempCopy = tmpDir + kName;
+  std::string toolCopy = appdir + kName;
+};
+
+TEST_F(ReadConfigurationText, TakesTheTemporaryCopyFirstAndDeletesIt) {
+  struct Case {
+    const char* title;
+    const char* temp;  // null: no such file
+    const char* tool;
+    std::string text;
+  } cases[] = {
+      {"both", "{\"from\":\"temp\"}", "{\"from\":\"tool\"}",
+       "{\"from\":\"temp\"}"},
+      {"temporary copy only", "{\"t\":\"1\"}", nullptr, "{\"t\":\"1\"}"},
+      {"tool folder only", nullptr, "{\"a\":\"1\"}", "{\"a\":\"1\"}"},
+      {"neither", nullptr, nullptr, ""},
+      {"empty temporary copy", "", "{\"a\":\"1\"}", ""},
+      {"empty file in the tool folder", nullptr, "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.title);
+    fs::remove(tempCopy);
+    fs::remove(toolCopy);
+    if (c.temp)
+      writeFile(tempCopy, c.temp);
+    if (c.tool)
+      writeFile(toolCopy, c.tool);
+
+    EXPECT_EQ(c.text, read());
+    EXPECT_FALSE(fileExists(tempCopy));
+    if (c.tool)
+      EXPECT_EQ(c.tool, readFile(toolCopy));
+    else
+      EXPECT_FALSE(fileExists(toolCopy));
+  }
+}
+
+TEST_F(ReadConfigurationText, KeepsTheBytesUpToTheFirstNul) {
+  struct Case {
+    std::string bytes;
+    std::string text;
+  } cases[] = {
+      {"\xEF\xBB\xBF{\r\n  \"a\" : \"1\"\r\n}\r\n",
+       "\xEF\xBB\xBF{\r\n  \"a\" : \"1\"\r\n}\r\n"},
+      {"\r{\"a\":\"\xE9\"}\r", "\r{\"a\":\"\xE9\"}\r"},
+      {std::string("{}\0{\"a\":\"1\"}", 12), "{}"},
+      {std::string("\xFF\xFE{\0\"\0", 6), "\xFF\xFE{"},  // UTF-16
+      {std::string("\0{}", 3), ""},
+  };
+  for (const Case& c : cases) {
+    writeFile(tempCopy, c.bytes);
+    EXPECT_EQ(c.text, read());
+    EXPECT_FALSE(fileExists(tempCopy));  // deleted however the text was cut
+  }
+}
+
+TEST_F(ReadConfigurationText, LeavesWhatIsNoPlainFileInTheTemporaryFolder) {
+  writeFile(toolCopy, "{\"from\":\"tool\"}");
+  writeFile(folder + "elsewhere.json", "{\"from\":\"elsewhere\"}");
+  struct Case {
+    const char* title;
+    void (*plant)(const std::string& tempCopy, const std::string& folder);
+  } cases[] = {
+      {"a folder", [](const std::string& tempCopy,
+                      const std::string&) { fs::create_directory(tempCopy); }},
+#ifndef _WIN32  // mingw's std::filesystem makes no links
+      {"a link to a file",
+       [](const std::string& tempCopy, const std::string& folder) {
+         fs::create_symlink(folder + "elsewhere.json", tempCopy);
+       }},
+#endif
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.title);
+    fs::remove(tempCopy);
+    c.plant(tempCopy, folder);
+    EXPECT_EQ("{\"from\":\"tool\"}", read());
+    EXPECT_TRUE(fileExists(tempCopy));
+    EXPECT_EQ("{\"from\":\"elsewhere\"}", readFile(folder + "elsewhere.json"));
+    EXPECT_TRUE(fileExists(toolCopy));
+  }
+}
+
+#ifndef _WIN32  // owners and chown are POSIX
+TEST_F(ReadConfigurationText, LeavesAnotherUsersCopyInTheTemporaryFolder) {
+  if (geteuid() != 0)
+    GTEST_SKIP() << "needs root to give the copy to another user";
+  writeFile(toolCopy, "{\"from\":\"tool\"}");
+  writeFile(tempCopy, "{\"from\":\"another user\"}");
+  ASSERT_EQ(0, chown(tempCopy.c_str(), 65534, 65534));
+
+  EXPECT_EQ("{\"from\":\"tool\"}", read());
+  EXPECT_EQ("{\"from\":\"another user\"}", readFile(tempCopy));
+}
+#endif
+
+TEST_F(ReadConfigurationText, WithoutTemporaryFolderSkipsTheFirstPlace) {
+  std::string current = folder + "current/";
+  fs::create_directory(current);
+  writeFile(current + kName, "{\"from\":\"current\"}");
+  writeFile(toolCopy, "{\"from\":\"tool\"}");
+  fs::path before = fs::current_path();
+  fs::current_path(current);
+
+  std::string fromToolFolder = readConfigurationText(kName, "", appdir);
+  bool keptAfterToolFolder = fileExists(kName);
+  // With an empty tool folder the bare name is the tool's own configuration.
+  std::string fromCurrent = readConfigurationText(kName, "", "");
+  bool keptAfterCurrent = fileExists(kName);
+  fs::current_path(before);
+
+  EXPECT_EQ("{\"from\":\"tool\"}", fromToolFolder);
+  EXPECT_TRUE(keptAfterToolFolder);
+  EXPECT_EQ("{\"from\":\"current\"}", fromCurrent);
+  EXPECT_TRUE(keptAfterCurrent);
+}
+
+#ifndef _WIN32  // on Windows a folder does not open as a file
+TEST_F(ReadConfigurationText, ReadFailureEndsTheRunWithTwo) {
+  fs::create_directory(toolCopy);  // opens, but cannot be read
+  EXPECT_EQ(2, exitCodeOf([&] { read(); }));
+  EXPECT_EQ("Failed to read QORConfiguration.json file: " + toolCopy + "\n",
+            lastMessage);
+  EXPECT_TRUE(fs::is_directory(toolCopy));
+}
+
+// Address-space limits are POSIX too.
+// In a child process: finish() reports the stored message on stderr.
+void reportAndExit(int exitCode) {
+  std::fputs(lastMessage.c_str(), stderr);
+  std::fflush(stderr);
+  _exit(exitCode);
+}
+
+// Leaves `spare` bytes of address space beyond what the process uses now.
+void limitAddressSpace(size_t spare) {
+  size_t pages = 0;
+  std::ifstream("/proc/self/statm") >> pages;
+  rlim_t limit = pages * static_cast<size_t>(sysconf(_SC_PAGESIZE)) + spare;
+  struct rlimit bounds = {limit, limit};
+  setrlimit(RLIMIT_AS, &bounds);
+}
+
+using ReadConfigurationTextDeathTest = ReadConfigurationText;
+
+TEST_F(ReadConfigurationTextDeathTest, CopyThatCannotBeReadWholeIsKept) {
+  // A sparse copy far larger than the memory the reading may have.
+  writeFile(tempCopy, "{");
+  fs::resize_file(tempCopy, size_t(1) << 30);
+  writeFile(toolCopy, "{\"from\":\"tool\"}");
+
+  EXPECT_EXIT(
+      {
+        setExitFunction(reportAndExit);
+        limitAddressSpace(size_t(64) << 20);
+        read();
+      },
+      ::testing::ExitedWithCode(2),
+      "^Failed to read QORConfiguration\\.json file: .*/tmp/"
+      "QORConfiguration\\.json\n$");
+  EXPECT_TRUE(fileExists(tempCopy));
+  EXPECT_EQ("{\"from\":\"tool\"}", readFile(toolCopy));
+}
+#endif
+
+}  // namespace

@@ -2,18 +2,32 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include <gtest/gtest.h>
 
 #include "run_log.h"
+#include "settings_document.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 void throwRunEnded(int exitCode) { throw RunEnded{exitCode}; }
+
+void closeLog() {
+  if (logFile)
+    std::fclose(logFile);
+  logFile = nullptr;
+}
+
+const char* const kCapturedKeys[] = {
+    "adminid",    "adminname",    "autoupdateflag",
+    "baseurl",    "contentcache", "contentcacheenable",
+    "districtid", "districtname", "enablelcs",
+    "httpsproxy", "lcsurl",       "loadsimulationenable",
+    "schoolid",   "schoolname",   "startupurl",
+    "updateurl",
+};
 
 }  // namespace
 
@@ -24,9 +38,7 @@ RunEndCatcher::RunEndCatcher() {
 }
 
 RunEndCatcher::~RunEndCatcher() {
-  if (logFile)
-    std::fclose(logFile);
-  logFile = nullptr;
+  closeLog();
   lastMessage.clear();
   setExitFunction(nullptr);
 }
@@ -35,11 +47,7 @@ LogCapture::LogCapture() : path_(scratchFolder() + "fieldprep.log") {
   logFile = std::fopen(path_.c_str(), "wb");
 }
 
-LogCapture::~LogCapture() {
-  if (logFile)
-    std::fclose(logFile);
-  logFile = nullptr;
-}
+LogCapture::~LogCapture() { closeLog(); }
 
 std::string LogCapture::text() const {
   if (logFile)
@@ -59,19 +67,24 @@ std::string scratchFolder() {
   return folder.generic_string() + "/";
 }
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
+Json::Value parsed(const std::string& json) {
+  Json::Value value;
+  Json::Reader reader;
+  EXPECT_TRUE(reader.parse(json, value, false)) << json;
+  return value;
 }
 
-void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
+Json::Value objectOf(const Members& members) {
+  Json::Value object(Json::objectValue);
+  for (const auto& member : members)
+    object[member.first] = member.second;
+  return object;
 }
 
-bool fileExists(const std::string& path) {
-  std::error_code error;
-  return fs::exists(fs::symlink_status(path, error));
+std::vector<std::string> capturedSettings(const SettingsDocument& document) {
+  std::vector<std::string> settings;
+  for (const char* key : kCapturedKeys)
+    settings.push_back(document.getSetting(key));
+  settings.push_back(std::to_string(document.autoUpdateState()));
+  return settings;
 }

@@ -1,0 +1,163 @@
+// The Windows tool started with exact command lines, as a Windows caller
+// starts it: the runtime's splitting of the arguments, the program path as
+// the caller wrote it, and the temporary folder from TMP.
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "file_bytes.h"
+#include "tool_run.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The log's entries for the arguments after the program path, and the count.
+std::string argumentEntries(const std::string& log) {
+  size_t begin = log.find("\nargv[1]: ");
+  if (begin == std::string::npos)
+    begin = log.find("\nargc: ");
+  size_t end = log.find('\n', log.find("\nargc: ", begin) + 1);
+  if (begin == std::string::npos || end == std::string::npos)
+    return "(no argument entries in the log)";
+  return log.substr(begin + 1, end - begin);
+}
+
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+TEST(CommandLine, ArgumentsAreSplitAsTheWindowsRuntimeSplitsThem) {
+  struct Case {
+    const char* tail;  // the command line after "fieldprep.exe "
+    std::vector<std::string> arguments;
+    const char* parameters;  // the joined JSON text; null when it fails
+  } cases[] = {
+      // Escaped quotes open no stretch: the blanks split the text.
+      {R"({\"a\":\"b  c\"})", {R"({"a":"b)", R"(c"})"}, R"({"a":"b c"})"},
+      {"\"{\\\"a\\\":\t\\\"b  c\\\"}\"",
+       {"{\"a\":\t\"b  c\"}"},
+       "{\"a\":\t\"b  c\"}"},
+      // Two quotes inside a stretch give one, and the stretch goes on.
+      {R"("{""a"":""b  c""}")", {R"({"a":"b  c"})"}, R"({"a":"b  c"})"},
+      // Backslashes count only before a quote: pairs halve, an odd one
+      // makes the quote literal.
+      {R"(a\\\"b a\\"b c" a\b)", {R"(a\"b)", R"(a\b c)", R"(a\b)"}, nullptr},
+      {R"({\"p\":\"C:\\\\x\\\\\"})",
+       {R"({"p":"C:\\\\x\\"})"},
+       R"({"p":"C:\\\\x\\"})"},
+      // No wildcard expansion, although fieldprep.exe lies in the folder.
+      {"*.exe", {"*.exe"}, nullptr},
+      {"\"\"", {""}, "{}"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.tail);
+    ToolRun tool;
+    int exitCode = tool.runCommandLine(std::string("fieldprep.exe ") + c.tail);
+    std::string log = tool.read("fieldprep.log");
+
+    std::string expected;
+    for (size_t i = 0; i < c.arguments.size(); ++i)
+      expected +=
+          "argv[" + std::to_string(i + 1) + "]: " + c.arguments[i] + "\n";
+    expected += "argc: " + std::to_string(c.arguments.size() + 1) + "\n";
+    EXPECT_EQ(expected, argumentEntries(log));
+    if (c.parameters) {
+      EXPECT_EQ(0, exitCode);
+      EXPECT_TRUE(contains(
+          log, std::string("parameters Input:\n") + c.parameters + "\n\n"))
+          << log;
+    } else {
+      EXPECT_EQ(2, exitCode);
+      EXPECT_TRUE(contains(log, "\nFailed to parse parameters file: \n"));
+    }
+  }
+}
+
+TEST(CommandLine, BareFileNameWorksInTheCurrentDirectory) {
+  ToolRun tool;
+  tool.write("QORConfiguration.json", "{\"AdminID\":\"9\"}");
+  ASSERT_EQ(0, tool.runCommandLine("fieldprep.exe {}"));
+  std::string log = tool.read("fieldprep.log");
+  EXPECT_TRUE(contains(log, "argv[0]: fieldprep.exe\nargv[1]: {}\n"));
+  EXPECT_TRUE(contains(log, "AppDir:\n\n\n"));
+  EXPECT_TRUE(
+      contains(log, "\nSuccessfully updated : QORConfiguration.json\n\n"));
+  EXPECT_TRUE(
+      contains(tool.read("QORConfiguration.json"), "\"AdminID\" : \"9\""));
+}
+
+// 13 characters come off the program path whatever they are: without the
+// extension the tool's folder is C:\, the root of Wine's drive C.
+TEST(CommandLine, ProgramPathWithoutTheExtensionLosesThirteenCharacters) {
+  const char* prefix = std::getenv("WINEPREFIX");
+  ASSERT_TRUE(prefix && *prefix) << "WINEPREFIX is not set";
+  fs::path driveC = fs::path(prefix) / "drive_c";
+  const char* outputs[] = {"fieldprep.log", "README.txt", "SILENT_INSTALL.BAT",
+                           "QORConfiguration.json"};
+  for (const char* name : outputs)
+    fs::remove(driveC / name);
+
+  ToolRun tool;
+  EXPECT_EQ(0, tool.runCommandLine("C:\\App\\fieldprep {}"));
+  std::string log = readFile((driveC / "fieldprep.log").string());
+  EXPECT_TRUE(contains(log, "argv[0]: C:\\App\\fieldprep\n"));
+  EXPECT_TRUE(contains(log, "AppDir:\nC:\\\n\n"));
+  EXPECT_TRUE(
+      contains(log, "\nSuccessfully updated : C:\\QORConfiguration.json\n\n"));
+  for (const char* name : outputs) {
+    EXPECT_TRUE(fs::exists(driveC / name)) << name;
+    fs::remove(driveC / name);
+  }
+  EXPECT_FALSE(tool.exists("fieldprep.log"));
+}
+
+// The temporary folder reaches the tool in the ANSI code page, the encoding
+// its file functions take, so the folder found is the folder opened.
+TEST(CommandLine, TemporaryFolderWithAnAccentIsFound) {
+  ToolRun tool("tmp\xC3\xA9");
+  tool.write("QORConfiguration.json", "{\"SchoolName\":\"app\"}");
+  tool.writeTemp("QORConfiguration.json", "{\"SchoolName\":\"copy\"}");
+  ASSERT_EQ(0, tool.run({"{}"}));
+  std::string tmpDir = tool.tmpDir();
+  tmpDir.replace(tmpDir.find("\xC3\xA9"), 2, "\xE9");  // Windows-1252
+  EXPECT_TRUE(
+      contains(tool.read("fieldprep.log"), "TmpDir:\n" + tmpDir + "\n\n"));
+  EXPECT_FALSE(tool.existsTemp("QORConfiguration.json"));
+  EXPECT_TRUE(contains(tool.read("QORConfiguration.json"),
+                       "\"SchoolName\" : \"copy\""));
+}
+
+// A folder name that the ANSI code page cannot hold exactly gives no
+// temporary folder, and the tool's folder is read: neither the low byte of
+// each character nor a best-fit lookalike may send the tool elsewhere.
+TEST(CommandLine, TemporaryFolderThatTheCodePageCannotNameIsNotUsed) {
+  struct Case {
+    const char* folder;
+    const char* lookalike;
+  } cases[] = {
+      {"tmp\xE4\xB8\xAD", "tmp-"},  // U+4E2D, whose low byte is '-'
+      {"tmp\xC4\x81", "tmpa"},      // U+0101, best fit 'a'
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.lookalike);
+    ToolRun tool(c.folder);
+    tool.write("QORConfiguration.json", "{\"SchoolName\":\"app\"}");
+    tool.writeTemp("QORConfiguration.json", "{\"SchoolName\":\"copy\"}");
+    std::string lookalike = tool.folder() + "../" + c.lookalike + "/";
+    fs::create_directories(lookalike);
+    writeFile(lookalike + "QORConfiguration.json",
+              "{\"SchoolName\":\"lookalike\"}");
+    ASSERT_EQ(0, tool.run({"{}"}));
+    EXPECT_TRUE(contains(tool.read("fieldprep.log"), "TmpDir:\n\n\n"));
+    EXPECT_TRUE(tool.existsTemp("QORConfiguration.json"));
+    EXPECT_TRUE(fs::exists(lookalike + "QORConfiguration.json"));
+    EXPECT_TRUE(contains(tool.read("QORConfiguration.json"),
+                         "\"SchoolName\" : \"app\""));
+  }
+}
+
+}  // namespace
