@@ -7,12 +7,12 @@
 //   installer will read it back, and nothing cmd would run or expand;
 // - when the run succeeds, the configuration text parses again and, loaded
 //   and merged with the same parameters, gives the same text.
+#include <json/json.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-#include <json/json.h>
 
 #include "configuration_file.h"
 #include "merge_rules.h"
@@ -143,8 +143,9 @@ void checkBatch(const RunOutputs& out) {
 
 void checkRunEnd(const RunEnded& end) {
   check(end.exitCode == 2, "a load ended the run with a code other than 2");
-  check(startsWith(lastMessage, "Failed to parse QORConfiguration.json file: "
-                                "\n") ||
+  check(startsWith(lastMessage,
+                   "Failed to parse QORConfiguration.json file: "
+                   "\n") ||
             startsWith(lastMessage, "Failed to parse parameters file: \n"),
         "exit code 2 without the parse-failure message");
 }

@@ -1,17 +1,18 @@
 // Write faults: each output's write made to fail by a file-size limit, a full
 // disk or a folder in the way. The run must end with that file's code and
 // message, leave the previous file as it was and no temporary file behind.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "tool_run.h"
 
 namespace {
 
-const char kParameters[] = "{\"baseurl\":\"https://h/a\",\"ProductName\":\"Q\"}";
+const char kParameters[] =
+    "{\"baseurl\":\"https://h/a\",\"ProductName\":\"Q\"}";
 
 // A long kept value makes the configuration the largest of the three files,
 // so that a limit can let the README and the batch file through but not it.
@@ -108,11 +109,16 @@ TEST(WriteFault, WriteCutByAFileSizeLimitEndsWithThatFilesCode) {
     size_t limit;
     int failing;
   } cases[] = {
-      {0, 0},          {1, 0},
-      {readme / 2, 0}, {readme - 1, 0},
-      {readme, 1},     {(readme + batch) / 2, 1},
-      {batch - 1, 1},  {batch, 2},
-      {configuration / 2, 2}, {configuration - 1, 2},
+      {0, 0},
+      {1, 0},
+      {readme / 2, 0},
+      {readme - 1, 0},
+      {readme, 1},
+      {(readme + batch) / 2, 1},
+      {batch - 1, 1},
+      {batch, 2},
+      {configuration / 2, 2},
+      {configuration - 1, 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("limit " + std::to_string(c.limit));
