@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -54,6 +56,13 @@ Outputs faultlessRun() {
   return outputs;
 }
 
+// The name of the tool copied into the folder: "fieldprep" or
+// "fieldprep.exe".
+std::string toolFileName() {
+  const char* binary = std::getenv("FIELDPREP_BINARY");
+  return std::filesystem::path(binary ? binary : "").filename().string();
+}
+
 // The outputs before `failing` hold what a faultless run writes, the others
 // their previous text; nothing else lies in the folder.
 void expectFilesUpTo(const ToolRun& tool, int failing, const Outputs& written,
@@ -64,8 +73,8 @@ void expectFilesUpTo(const ToolRun& tool, int failing, const Outputs& written,
               tool.read(kOutputs[i]));
   }
   std::vector<std::string> expected = {"QORConfiguration.json", "README.txt",
-                                       "SILENT_INSTALL.BAT", "fieldprep",
-                                       "fieldprep.log"};
+                                       "SILENT_INSTALL.BAT", "fieldprep.log",
+                                       toolFileName()};
   expected.insert(expected.end(), extraFiles.begin(), extraFiles.end());
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(expected, tool.files());
