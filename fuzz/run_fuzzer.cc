@@ -99,10 +99,11 @@ size_t readPropertyValue(const std::string& line, size_t at,
 }
 
 void checkStartLine(const std::string& line, const std::string addresses[3]) {
-  static const char* const before[] = {
+  static const char startOfLine[] =
       "START msiexec.exe /i QOR_ORBELIX_Setup.msi /qr /lv \"install.log\" "
-      "AUTOUPDATEFLAG=\"true\" STARTUPURL=\"",
-      " BASEURL=\"", " UPDATEURL=\""};
+      "AUTOUPDATEFLAG=\"true\" STARTUPURL=\"";
+  static const char* const before[] = {startOfLine, " BASEURL=\"",
+                                       " UPDATEURL=\""};
   size_t at = 0;
   for (int i = 0; i < 3; ++i) {
     check(line.compare(at, std::string(before[i]).size(), before[i]) == 0,
