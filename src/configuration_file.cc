@@ -12,8 +12,8 @@
 const char* const configurationFileName = "QORConfiguration.json";
 
 const char* const readmeOnlyKeys[10] = {
-    "builddate",   "clientversion",  "date",           "enablelcs",
-    "phonenumber", "productname",    "productversion", "state_branding",
+    "builddate",    "clientversion", "date",           "enablelcs",
+    "phonenumber",  "productname",   "productversion", "state_branding",
     "supportemail", "time",
 };
 

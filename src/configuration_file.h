@@ -3,9 +3,9 @@
 #ifndef FIELDPREP_CONFIGURATION_FILE_H_
 #define FIELDPREP_CONFIGURATION_FILE_H_
 
-#include <string>
-
 #include <json/json.h>
+
+#include <string>
 
 extern const char* const configurationFileName;
 

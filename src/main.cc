@@ -1,9 +1,9 @@
 // fieldprep: merges the settings given on the command line into the
 // product's configuration file and writes README.txt and SILENT_INSTALL.BAT
 // beside it. The run log and the exit code are its only report.
-#include <string>
-
 #include <json/json.h>
+
+#include <string>
 
 #include "configuration_file.h"
 #include "configuration_input.h"

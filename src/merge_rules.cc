@@ -7,7 +7,8 @@
 namespace {
 
 // The parameters' address wins; else the configuration's is written again.
-void mergeLcsAddress(SettingsDocument& cfgFile, const SettingsDocument& params) {
+void mergeLcsAddress(SettingsDocument& cfgFile,
+                     const SettingsDocument& params) {
   std::string pvalue = params.getSetting("lcsurl");
   if (params.getSetting("enablelcs") == "true" && !pvalue.empty()) {
     cfgFile.setSetting("lcsurl", pvalue);
@@ -72,7 +73,8 @@ void mergeLoadSimulation(SettingsDocument& cfgFile,
 }
 
 // Here the configuration's own switch beats the parameters.
-void mergeAutoUpdate(SettingsDocument& cfgFile, const SettingsDocument& params) {
+void mergeAutoUpdate(SettingsDocument& cfgFile,
+                     const SettingsDocument& params) {
   switch (cfgFile.autoUpdateState()) {
     case 0:
       cfgFile.mergeSetting("autoupdateflag", "false");
@@ -81,7 +83,8 @@ void mergeAutoUpdate(SettingsDocument& cfgFile, const SettingsDocument& params) 
       cfgFile.mergeSetting("autoupdateflag", "true");
       break;
     default:
-      cfgFile.mergeSetting("autoupdateflag", params.getSetting("autoupdateflag"));
+      cfgFile.mergeSetting("autoupdateflag",
+                           params.getSetting("autoupdateflag"));
       break;
   }
 }
@@ -89,8 +92,8 @@ void mergeAutoUpdate(SettingsDocument& cfgFile, const SettingsDocument& params) 
 void mergePlainSettings(SettingsDocument& cfgFile,
                         const SettingsDocument& params) {
   static const char* const plainKeys[] = {
-      "adminid",      "adminname", "baseurl",    "districtid", "districtname",
-      "httpsproxy",   "schoolid",  "schoolname", "startupurl", "updateurl",
+      "adminid",    "adminname", "baseurl",    "districtid", "districtname",
+      "httpsproxy", "schoolid",  "schoolname", "startupurl", "updateurl",
   };
   for (const char* key : plainKeys)
     cfgFile.mergeSetting(key, params.getSetting(key));
@@ -98,7 +101,8 @@ void mergePlainSettings(SettingsDocument& cfgFile,
 
 }  // namespace
 
-void applyMergeRules(SettingsDocument& cfgFile, const SettingsDocument& params) {
+void applyMergeRules(SettingsDocument& cfgFile,
+                     const SettingsDocument& params) {
   mergeLcsAddress(cfgFile, params);
   CacheAddresses cache;
   mergeContentCache(cfgFile, params, &cache);

@@ -1,10 +1,11 @@
 // POSIX side of the platform layer.
-#include "platform.h"
-
-#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstdlib>
+
+#include "platform.h"
 
 const char* toolFileName() { return "fieldprep"; }
 

@@ -1,12 +1,12 @@
 // Windows side of the platform layer. The tool works with 8-bit paths in the
 // ANSI code page, the encoding that fopen and remove take.
-#include "platform.h"
-
 #include <fcntl.h>
 #include <io.h>
 
 #include <cstdint>
 #include <vector>
+
+#include "platform.h"
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>

@@ -19,7 +19,8 @@ std::string composeReadme(const Json::Value& root) {
     return settingOr(root, key, fallback);
   };
   // Each value goes through "%s", so it ends at its first NUL byte.
-  return formatText("%s\n\n", value("productname", defaultProductName).c_str()) +
+  return formatText("%s\n\n",
+                    value("productname", defaultProductName).c_str()) +
          formatText("%s\n\n",
                     value("state_branding", defaultStateBranding).c_str()) +
          formatText("Secure Browser Version: %s\n",
@@ -32,8 +33,9 @@ std::string composeReadme(const Json::Value& root) {
                     value("date", "01-Jan-1970").c_str()) +
          formatText("%s\n\n", value("time", "00:00:00").c_str()) +
          "Qorvalent\n" + "www.qorvalent.example\n" +
-         formatText("%s\n",
-                    value("supportemail", "support@qorvalent.example").c_str()) +
+         formatText(
+             "%s\n",
+             value("supportemail", "support@qorvalent.example").c_str()) +
          formatText("%s\n", value("phonenumber", "1-800-555-0199").c_str());
 }
 

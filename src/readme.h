@@ -2,9 +2,9 @@
 #ifndef FIELDPREP_README_H_
 #define FIELDPREP_README_H_
 
-#include <string>
-
 #include <json/json.h>
+
+#include <string>
 
 // The defaults of the values that the README and the batch file show.
 extern const char* const defaultProductName;

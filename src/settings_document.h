@@ -3,10 +3,10 @@
 #ifndef FIELDPREP_SETTINGS_DOCUMENT_H_
 #define FIELDPREP_SETTINGS_DOCUMENT_H_
 
+#include <json/json.h>
+
 #include <string>
 #include <string_view>
-
-#include <json/json.h>
 
 // A copy in which only the ASCII capitals A to Z are lowered.
 std::string toLowerCopy(const std::string& text);

@@ -3,8 +3,7 @@
 #include "settings_document.h"
 
 void SettingsDocument::addMissingParameters(const Json::Value& parameters) {
-  for (auto member = parameters.begin(); member != parameters.end();
-       ++member) {
+  for (auto member = parameters.begin(); member != parameters.end(); ++member) {
     std::string key = member.name();
     // One lookup by the whole key, bytes compared exactly, as a walk would:
     // a member that the tree holds is never null, so a null one is new.

@@ -2,9 +2,9 @@
 #ifndef FIELDPREP_SETTINGS_READER_H_
 #define FIELDPREP_SETTINGS_READER_H_
 
-#include <string>
-
 #include <json/json.h>
+
+#include <string>
 
 // Parses `text` into `raw`. Refuses, like a syntax error, a text that does not
 // parse, an array or an object as a member's value, and a non-empty array as

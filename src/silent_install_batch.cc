@@ -96,10 +96,12 @@ bool composeSilentInstallBatch(const Json::Value& root, std::string* text,
   t += "REM  ORBELIX Build Date:     " + value[4] + "\n\n";
   t += "REM  NOTES:\n";
   t += "REM  1. Null or empty PROPERTY values will abort the install.\n";
-  t += "REM     For example: HTTPPROXY=  will not work - just omit the property "
-       "from the argument list\n";
-  t += "REM  2. The \"START msiexec.exe ...\" commandline must all be on 1 line "
-       "- no line breaks - no carraige returns or install will fail\n";
+  t +=
+      "REM     For example: HTTPPROXY=  will not work - just omit the property "
+      "from the argument list\n";
+  t +=
+      "REM  2. The \"START msiexec.exe ...\" commandline must all be on 1 line "
+      "- no line breaks - no carraige returns or install will fail\n";
   t += "REM\nREM  Supported Properties:\n";
   if (raw[5].find("TALO") != std::string::npos) {
     t += "REM     ADMINID=\"<id number>\"\n";
@@ -120,9 +122,9 @@ bool composeSilentInstallBatch(const Json::Value& root, std::string* text,
   t += propertyLine("STARTUPURL", raw[6], startupURLStr);
   t += propertyLine("UPDATEURL", raw[7], updateURLStr) + "\n";
   t += "START msiexec.exe /i QOR_ORBELIX_Setup.msi /qr /lv \"install.log\" "
-       "AUTOUPDATEFLAG=\"true\" STARTUPURL=\"" + startupURLStr +
-       "\" BASEURL=\"" + baseURLStr + "\" UPDATEURL=\"" + updateURLStr +
-       "\"\n";
+       "AUTOUPDATEFLAG=\"true\" STARTUPURL=\"" +
+       startupURLStr + "\" BASEURL=\"" + baseURLStr + "\" UPDATEURL=\"" +
+       updateURLStr + "\"\n";
   return true;
 }
 

@@ -3,9 +3,9 @@
 #ifndef FIELDPREP_SILENT_INSTALL_BATCH_H_
 #define FIELDPREP_SILENT_INSTALL_BATCH_H_
 
-#include <string>
-
 #include <json/json.h>
+
+#include <string>
 
 // Why a value cannot go into the batch file.
 struct BatchRefusal {

@@ -42,7 +42,8 @@ void logCommandLine(int argc, char** argv) {
   logEntry("argc: %d\n", argc);
 }
 
-int prepareRun(int argc, char** argv, std::string* argStr, std::string* appdir) {
+int prepareRun(int argc, char** argv, std::string* argStr,
+               std::string* appdir) {
   *appdir = toolFolder(argc > 0 ? argumentAt(argv, 0) : "");
   logFile = std::fopen((*appdir + "fieldprep.log").c_str(), "wb");
   if (!logFile) {

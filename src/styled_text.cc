@@ -15,14 +15,29 @@ void appendEscaped(std::string* out, std::string_view text) {
     out->append(text.data() + plain, i - plain);
     plain = i + 1;
     switch (byte) {
-      case 0x00: return;
-      case '"': *out += "\\\""; break;
-      case '\\': *out += "\\\\"; break;
-      case '\b': *out += "\\b"; break;
-      case '\f': *out += "\\f"; break;
-      case '\n': *out += "\\n"; break;
-      case '\r': *out += "\\r"; break;
-      case '\t': *out += "\\t"; break;
+      case 0x00:
+        return;
+      case '"':
+        *out += "\\\"";
+        break;
+      case '\\':
+        *out += "\\\\";
+        break;
+      case '\b':
+        *out += "\\b";
+        break;
+      case '\f':
+        *out += "\\f";
+        break;
+      case '\n':
+        *out += "\\n";
+        break;
+      case '\r':
+        *out += "\\r";
+        break;
+      case '\t':
+        *out += "\\t";
+        break;
       default: {
         char code[7];
         std::snprintf(code, sizeof code, "\\u%04X", byte);

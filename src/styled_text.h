@@ -3,11 +3,11 @@
 #ifndef FIELDPREP_STYLED_TEXT_H_
 #define FIELDPREP_STYLED_TEXT_H_
 
+#include <json/json.h>
+
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <json/json.h>
 
 // A name or a string value escaped for the text; it ends at its first NUL.
 std::string escapeJsonString(std::string_view text);
