@@ -16,13 +16,13 @@
 
 #include "configuration_file.h"
 #include "merge_rules.h"
-#include "output_file.h"
 #include "readme.h"
 #include "run_log.h"
 #include "settings_document.h"
 #include "silent_install_batch.h"
 #include "start_up.h"
 #include "styled_text.h"
+#include "text_mode.h"
 
 namespace {
 

@@ -1,24 +1,25 @@
 #include "configuration_input.h"
 
 #include <cstdio>
-#include <new>
 
 #include "platform.h"
 #include "run_log.h"
 
 namespace {
 
-// Reads to the end of the file; false on a read error or when memory runs out.
+// Reads to the end of the file; false on a read error. Memory running out is
+// left to the run's end (exit code 3): the file is kept.
 bool readWhole(FILE* file, std::string* text) {
   char chunk[65536];
-  try {
-    size_t count;
-    while ((count = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-      text->append(chunk, count);
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
+  size_t count;
+  while ((count = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+    text->append(chunk, count);
   return !std::ferror(file);
+}
+
+void failToRead(const std::string& name, const std::string& path) {
+  storeMessage("Failed to read %s file: %s\n", name.c_str(), path.c_str());
+  finish(2, true);
 }
 
 }  // namespace
@@ -28,22 +29,32 @@ std::string readConfigurationText(const std::string& name,
                                   const std::string& appdir) {
   // Without a temporary folder the first path would be the bare name in the
   // current directory, perhaps the tool's own configuration: never taken.
+  // Nor is the tool's own file when the temporary folder is the tool's
+  // folder: it is read from there, and kept.
+  std::string toolPath = appdir + name;
   std::string path = tmpDir + name;
-  FILE* file = tmpDir.empty() ? nullptr : openTempCopy(path);
+  FILE* file = nullptr;
+  if (!tmpDir.empty() && !sameFile(path, toolPath))
+    file = openTempCopy(path);
   bool fromTemp = file != nullptr;
   if (!file) {
-    path = appdir + name;
-    file = std::fopen(path.c_str(), "rb");
-    if (!file)
+    path = toolPath;
+    bool missing = false;
+    file = openRegularFile(path, &missing);
+    if (!file) {
+      // Only "no such file" is no configuration; one that is there but
+      // cannot be read must not be written over.
+      if (!missing)
+        failToRead(name, path);
       return std::string();
+    }
   }
 
   std::string text;
   bool whole = readWhole(file, &text);
   std::fclose(file);
   if (!whole) {
-    storeMessage("Failed to read %s file: %s\n", name.c_str(), path.c_str());
-    finish(2, true);
+    failToRead(name, path);
     return std::string();
   }
   if (fromTemp)

@@ -6,8 +6,9 @@
 
 // The configuration's text, up to its first NUL byte: from a copy in the
 // temporary folder, which is deleted once read, else from the tool's folder;
-// "" when there is none. A file that opens but cannot be read whole ends the
-// run with exit code 2 (a copy is then kept).
+// "" when there is none. A configuration in the tool's folder that is there
+// but is no readable regular file, or a file that cannot be read whole, ends
+// the run with exit code 2 (a copy is then kept).
 std::string readConfigurationText(const std::string& name,
                                   const std::string& tmpDir,
                                   const std::string& appdir);

@@ -9,12 +9,15 @@
 #include "configuration_input.h"
 #include "merge_rules.h"
 #include "platform.h"
+#include "run_guard.h"
 #include "run_log.h"
 #include "settings_document.h"
 #include "start_up.h"
 #include "styled_text.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+void run(int argc, char** argv) {
   Json::Features features;
   std::string appdir;
   std::string argStr;
@@ -44,4 +47,10 @@ int main(int argc, char** argv) {
   cfgFile.writeConfigurationFile(appdir);
 
   finish(status, true);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  runGuarded([&] { run(argc, argv); });
 }

@@ -1,78 +1,102 @@
 #include "output_file.h"
 
-#include <cerrno>
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <random>
+#include <utility>
 
-#include "platform.h"
 #include "run_log.h"
+#include "text_mode.h"
 
 namespace {
 
-// The target must be writable as it stands: an existing file that cannot be
-// opened for writing (read-only, a folder) fails as a failed open would. "ab"
-// is tried only on a file that exists, so the test creates nothing.
-bool targetWritable(const std::string& path) {
-  errno = 0;
-  FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file && errno == ENOENT)
-    return true;
-  if (file)
-    std::fclose(file);
-  file = std::fopen(path.c_str(), "ab");
-  if (!file)
-    return false;
-  std::fclose(file);
-  return true;
+CreateNewFileFunction createNew = createNewFile;
+ReplaceFileFunction replaceWith = replaceFile;
+
+// A name beside `target` that is hard to guess, so that nobody can plant
+// every name the tool will try.
+std::string temporaryName(const std::string& target) {
+  static std::mt19937_64 random{
+      std::random_device{}() ^
+      static_cast<std::uint64_t>(
+          std::chrono::steady_clock::now().time_since_epoch().count())};
+  char suffix[32];
+  std::snprintf(suffix, sizeof suffix, ".%016llx.tmp",
+                static_cast<unsigned long long>(random()));
+  return target + suffix;
 }
 
-// Writes `text` as textModeBytes() gives it, line by line, so that a large
-// text is not copied whole first.
-bool writeTextMode(FILE* file, const std::string& text) {
-  size_t at = 0;
-  while (at < text.size()) {
-    size_t lineEnd = text.find('\n', at);
-    size_t length = (lineEnd == std::string::npos ? text.size() : lineEnd) - at;
-    if (std::fwrite(text.data() + at, 1, length, file) != length)
-      return false;
-    if (lineEnd == std::string::npos)
-      break;
-    if (std::fwrite("\r\n", 1, 2, file) != 2)
-      return false;
-    at = lineEnd + 1;
+// Removes the temporary file unless it has been put in place, also when an
+// exception leaves the writer.
+class TemporaryFile {
+ public:
+  explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
+  ~TemporaryFile() {
+    if (!path_.empty())
+      std::remove(path_.c_str());
   }
-  return true;
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  const std::string& path() const { return path_; }
+  void keep() { path_.clear(); }
+
+ private:
+  std::string path_;
+};
+
+// A new file beside `target`, under a name that nothing else has: a name
+// taken by anything is never opened, only passed over.
+FILE* createTemporary(const std::string& target, std::string* path,
+                      CreateResult* result) {
+  *result = CreateResult::exists;
+  for (int attempt = 0; attempt < 100 && *result == CreateResult::exists;
+       ++attempt) {
+    *path = temporaryName(target);
+    if (FILE* file = createNew(*path, target, result))
+      return file;
+  }
+  return nullptr;
 }
 
-bool writeAll(FILE* file, const std::string& text) {
-  bool ok = writeTextMode(file, text);
+// Writes, flushes and closes, every step checked.
+bool writeAll(FILE* file, const std::string& bytes) {
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   ok = std::fflush(file) == 0 && ok;
   return std::fclose(file) == 0 && ok;
 }
 
-}  // namespace
-
-std::string textModeBytes(const std::string& text) {
-  std::string bytes;
-  bytes.reserve(text.size() + text.size() / 16);
-  for (char c : text) {
-    if (c == '\n')
-      bytes += '\r';
-    bytes += c;
-  }
-  return bytes;
+OutputResult writeInPlace(const std::string& target, const std::string& bytes) {
+  FILE* file = openForOverwrite(target);
+  if (!file)
+    return OutputResult::openFailed;
+  return writeAll(file, bytes) ? OutputResult::written
+                               : OutputResult::writeFailed;
 }
 
+}  // namespace
+
 OutputResult writeOutputFile(const std::string& path, const std::string& text) {
-  if (!targetWritable(path))
+  std::string target = linkTarget(path);
+  TargetState state = probeOutputTarget(target);
+  if (state == TargetState::refused || state == TargetState::notRegular)
     return OutputResult::openFailed;
-  std::string tempPath = path + ".tmp";
-  FILE* temp = std::fopen(tempPath.c_str(), "wb");
-  if (!temp)
+  std::string bytes = textModeBytes(text);
+
+  std::string tempPath;
+  CreateResult result;
+  FILE* file = createTemporary(target, &tempPath, &result);
+  if (!file) {
+    // A folder that takes no new file may still let its files be written.
+    if (result == CreateResult::denied && state == TargetState::writable)
+      return writeInPlace(target, bytes);
     return OutputResult::openFailed;
-  if (writeAll(temp, text) && replaceFile(tempPath, path))
-    return OutputResult::written;
-  std::remove(tempPath.c_str());
-  return OutputResult::writeFailed;
+  }
+  TemporaryFile temp(std::move(tempPath));
+  if (!writeAll(file, bytes) || !replaceWith(temp.path(), target))
+    return OutputResult::writeFailed;
+  temp.keep();
+  return OutputResult::written;
 }
 
 void writeOutputOrFinish(const std::string& path, const std::string& text,
@@ -83,4 +107,10 @@ void writeOutputOrFinish(const std::string& path, const std::string& text,
   lastMessage = result == OutputResult::openFailed ? failure.openMessage
                                                    : failure.writeMessage;
   finish(failure.exitCode, true);
+}
+
+void setOutputFileFunctions(CreateNewFileFunction create,
+                            ReplaceFileFunction replace) {
+  createNew = create ? create : createNewFile;
+  replaceWith = replace ? replace : replaceFile;
 }

@@ -2,18 +2,20 @@
 #ifndef FIELDPREP_OUTPUT_FILE_H_
 #define FIELDPREP_OUTPUT_FILE_H_
 
+#include <cstdio>
 #include <string>
+
+#include "platform.h"
 
 enum class OutputResult { written, openFailed, writeFailed };
 
-// The bytes that a text-mode stream writes for `text`: every LF as CR LF.
-std::string textModeBytes(const std::string& text);
-
-// Replaces the file at `path` with `text` in text mode, atomically: the whole
-// text goes to a temporary file beside it, which is then renamed over it.
-// openFailed: the file (or the one beside it) cannot be opened for writing;
-// writeFailed: writing, closing or renaming failed. Either way the previous
-// file is left as it was and no temporary file remains.
+// Replaces the file at `path` (or, for a symbolic link, the file it names)
+// with `text` in text mode, atomically: the whole text goes to a new file of
+// the tool's own beside it, which then takes the target's place and keeps
+// its permissions. Where the folder allows no new file, a writable target is
+// written in place. openFailed: the target is no writable regular file or
+// nothing can be created beside it; writeFailed: writing, closing or
+// replacing failed. No temporary file remains either way.
 OutputResult writeOutputFile(const std::string& path, const std::string& text);
 
 // How a run ends when one of its outputs cannot be written.
@@ -26,5 +28,15 @@ struct OutputFailure {
 // Writes the output, or stores the matching message and ends the run.
 void writeOutputOrFinish(const std::string& path, const std::string& text,
                          const OutputFailure& failure);
+
+// For tests: the platform operations that create the temporary file and put
+// it in place, swapped to make them fail. Null restores the platform's own.
+using CreateNewFileFunction = FILE* (*)(const std::string& path,
+                                        const std::string& like,
+                                        CreateResult* result);
+using ReplaceFileFunction = bool (*)(const std::string& from,
+                                     const std::string& to);
+void setOutputFileFunctions(CreateNewFileFunction create,
+                            ReplaceFileFunction replace);
 
 #endif  // FIELDPREP_OUTPUT_FILE_H_

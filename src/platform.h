@@ -19,7 +19,35 @@ std::string getTempFolder();
 // in place.
 FILE* openTempCopy(const std::string& path);
 
-// Renames `from` over `to` in one step, replacing `to` when it exists.
+// Opens an existing regular file for reading ("rb") without ever blocking: a
+// pipe, folder or device gives null. `missing` then says whether there is no
+// such file at all (POSIX ENOENT or ENOTDIR; Windows file or path not found).
+FILE* openRegularFile(const std::string& path, bool* missing);
+
+// True when both paths name one and the same existing file.
+bool sameFile(const std::string& first, const std::string& second);
+
+// The file that `path` names: a chain of symbolic links followed to its end,
+// or `path` itself when it is no link.
+std::string linkTarget(const std::string& path);
+
+// What lies where an output goes, found without blocking on it or changing it.
+enum class TargetState { missing, writable, refused, notRegular };
+TargetState probeOutputTarget(const std::string& path);
+
+// Creates `path` for writing ("wb") only when nothing of that name exists,
+// never following a link. The new file takes the permission bits of `like`,
+// and its owner and group where the process may set them, when `like` exists.
+enum class CreateResult { created, exists, denied, failed };
+FILE* createNewFile(const std::string& path, const std::string& like,
+                    CreateResult* result);
+
+// Opens the existing regular file `path` for writing, emptied ("wb" that
+// creates nothing); null for anything else.
+FILE* openForOverwrite(const std::string& path);
+
+// Puts `from` in place of `to` in one step, replacing `to` when it exists
+// (on Windows keeping its attributes and security).
 bool replaceFile(const std::string& from, const std::string& to);
 
 #endif  // FIELDPREP_PLATFORM_H_

@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <vector>
 
 #include "platform.h"
 
@@ -35,6 +37,143 @@ FILE* openTempCopy(const std::string& path) {
   if (!file)
     close(fd);
   return file;
+}
+
+namespace {
+
+const int kNoBlock = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+bool isRegular(int fd) {
+  struct stat info;
+  return fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// Only a path that names a regular file is opened at all, so that no device
+// is touched; the opened descriptor is checked again, since the path may have
+// changed in between. Blocking is switched back on for the stream.
+int openRegular(const std::string& path, int flags) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0)
+    return -1;
+  if (!S_ISREG(info.st_mode)) {
+    errno = EINVAL;
+    return -1;
+  }
+  int fd = open(path.c_str(), flags | kNoBlock);
+  if (fd < 0)
+    return -1;
+  if (!isRegular(fd)) {
+    close(fd);
+    errno = EINVAL;
+    return -1;
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+FILE* streamOf(int fd, const char* mode) {
+  FILE* file = fdopen(fd, mode);
+  if (!file)
+    close(fd);
+  return file;
+}
+
+std::string folderOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The owner, group and permission bits of `like`, or those a new file gets.
+void copyAttributes(int fd, const std::string& like) {
+  struct stat info;
+  if (stat(like.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+    // Taking another owner needs privileges; the group alone may still be
+    // ours to give. Ownership goes first, since it may clear set-ID bits.
+    if (fchown(fd, info.st_uid, info.st_gid) != 0 &&
+        fchown(fd, static_cast<uid_t>(-1), info.st_gid) != 0) {
+      // Not allowed: the new file stays ours.
+    }
+    fchmod(fd, info.st_mode & 07777);
+    return;
+  }
+  mode_t mask = umask(0);
+  umask(mask);
+  fchmod(fd, 0666 & ~mask);
+}
+
+}  // namespace
+
+FILE* openRegularFile(const std::string& path, bool* missing) {
+  int fd = openRegular(path, O_RDONLY);
+  *missing = fd < 0 && (errno == ENOENT || errno == ENOTDIR);
+  return fd < 0 ? nullptr : streamOf(fd, "rb");
+}
+
+bool sameFile(const std::string& first, const std::string& second) {
+  struct stat a;
+  struct stat b;
+  return stat(first.c_str(), &a) == 0 && stat(second.c_str(), &b) == 0 &&
+         a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+std::string linkTarget(const std::string& path) {
+  std::string current = path;
+  for (int hop = 0; hop < 40; ++hop) {
+    struct stat info;
+    if (lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+      return current;
+    std::vector<char> target(static_cast<size_t>(info.st_size) + 2);
+    ssize_t length = readlink(current.c_str(), target.data(), target.size());
+    if (length <= 0 || static_cast<size_t>(length) >= target.size())
+      return current;
+    std::string next(target.data(), static_cast<size_t>(length));
+    current = next[0] == '/' ? next : folderOf(current) + next;
+  }
+  return current;  // a loop: opening it fails
+}
+
+TargetState probeOutputTarget(const std::string& path) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0)
+    return errno == ENOENT ? TargetState::missing : TargetState::refused;
+  if (!S_ISREG(info.st_mode))
+    return TargetState::notRegular;
+  int fd = openRegular(path, O_WRONLY);
+  if (fd < 0)
+    return errno == EINVAL ? TargetState::notRegular : TargetState::refused;
+  close(fd);
+  return TargetState::writable;
+}
+
+FILE* createNewFile(const std::string& path, const std::string& like,
+                    CreateResult* result) {
+  int fd = open(path.c_str(),
+                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
+                0600);
+  if (fd < 0) {
+    bool denied = errno == EACCES || errno == EPERM || errno == EROFS;
+    *result = errno == EEXIST ? CreateResult::exists
+              : denied        ? CreateResult::denied
+                              : CreateResult::failed;
+    return nullptr;
+  }
+  copyAttributes(fd, like);
+  FILE* file = streamOf(fd, "wb");
+  *result = file ? CreateResult::created : CreateResult::failed;
+  if (!file)
+    unlink(path.c_str());
+  return file;
+}
+
+FILE* openForOverwrite(const std::string& path) {
+  int fd = openRegular(path, O_WRONLY);
+  if (fd < 0)
+    return nullptr;
+  if (ftruncate(fd, 0) != 0) {
+    close(fd);
+    return nullptr;
+  }
+  return streamOf(fd, "wb");
 }
 
 bool replaceFile(const std::string& from, const std::string& to) {

@@ -79,6 +79,142 @@ FILE* openTempCopy(const std::string& path) {
   return file;
 }
 
+namespace {
+
+// `path` from the ANSI code page into UTF-16, for the calls that have no
+// 8-bit form worth taking.
+std::wstring toWide(const std::string& path) {
+  int length = static_cast<int>(path.size());
+  int size = MultiByteToWideChar(CP_ACP, 0, path.data(), length, nullptr, 0);
+  std::wstring wide(size > 0 ? size : 0, L'\0');
+  if (size > 0)
+    MultiByteToWideChar(CP_ACP, 0, path.data(), length, &wide[0], size);
+  return wide;
+}
+
+bool notFound(DWORD error) {
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+// A plain file on disk: not a folder, pipe or device.
+bool isRegular(HANDLE handle) {
+  BY_HANDLE_FILE_INFORMATION info;
+  return GetFileType(handle) == FILE_TYPE_DISK &&
+         GetFileInformationByHandle(handle, &info) &&
+         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+HANDLE openExisting(const std::string& path, DWORD access) {
+  return CreateFileA(path.c_str(), access,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+FILE* streamOfHandle(HANDLE handle, int flags, const char* mode) {
+  int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), flags);
+  if (fd < 0) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  FILE* file = _fdopen(fd, mode);
+  if (!file)
+    _close(fd);
+  return file;
+}
+
+}  // namespace
+
+FILE* openRegularFile(const std::string& path, bool* missing) {
+  HANDLE handle = openExisting(path, GENERIC_READ);
+  *missing = handle == INVALID_HANDLE_VALUE && notFound(GetLastError());
+  if (handle == INVALID_HANDLE_VALUE)
+    return nullptr;
+  if (!isRegular(handle)) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  return streamOfHandle(handle, _O_RDONLY | _O_BINARY, "rb");
+}
+
+bool sameFile(const std::string& first, const std::string& second) {
+  BY_HANDLE_FILE_INFORMATION info[2];
+  const std::string* paths[2] = {&first, &second};
+  for (int i = 0; i < 2; ++i) {
+    // No access asked: only the file's identity is read. A folder opens too.
+    HANDLE handle = CreateFileA(
+        paths[i]->c_str(), 0,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+      return false;
+    BOOL known = GetFileInformationByHandle(handle, &info[i]);
+    CloseHandle(handle);
+    if (!known)
+      return false;
+  }
+  return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+         info[0].nFileIndexHigh == info[1].nFileIndexHigh &&
+         info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+
+// ReplaceFileW writes through to what a link names; nothing to follow here.
+std::string linkTarget(const std::string& path) { return path; }
+
+TargetState probeOutputTarget(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES)
+    return notFound(GetLastError()) ? TargetState::missing
+                                    : TargetState::refused;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+    return TargetState::notRegular;
+  HANDLE handle = openExisting(path, GENERIC_WRITE);
+  if (handle == INVALID_HANDLE_VALUE)
+    return TargetState::refused;
+  bool regular = isRegular(handle);
+  CloseHandle(handle);
+  return regular ? TargetState::writable : TargetState::notRegular;
+}
+
+// Attributes and security come across in replaceFile.
+FILE* createNewFile(const std::string& path, const std::string&,
+                    CreateResult* result) {
+  HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    DWORD error = GetLastError();
+    *result = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS
+                  ? CreateResult::exists
+              : error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT
+                  ? CreateResult::denied
+                  : CreateResult::failed;
+    return nullptr;
+  }
+  FILE* file = streamOfHandle(handle, _O_WRONLY | _O_BINARY, "wb");
+  *result = file ? CreateResult::created : CreateResult::failed;
+  if (!file)
+    DeleteFileA(path.c_str());
+  return file;
+}
+
+FILE* openForOverwrite(const std::string& path) {
+  HANDLE handle = openExisting(path, GENERIC_WRITE);
+  if (handle == INVALID_HANDLE_VALUE)
+    return nullptr;
+  if (!isRegular(handle) || !SetEndOfFile(handle)) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  return streamOfHandle(handle, _O_WRONLY | _O_BINARY, "wb");
+}
+
 bool replaceFile(const std::string& from, const std::string& to) {
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+  std::wstring source = toWide(from);
+  std::wstring target = toWide(to);
+  // ReplaceFileW keeps the replaced file's attributes and security; a target
+  // that does not exist yet is simply moved into place.
+  if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES)
+    return ReplaceFileW(target.c_str(), source.c_str(), nullptr,
+                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
+  return MoveFileExW(source.c_str(), target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING) != 0;
 }

@@ -171,6 +171,18 @@ std::string SettingsDocument::getSetting(const std::string& key) const {
   return "?";
 }
 
+bool SettingsDocument::capturesKey(const std::string& key) {
+  for (const CapturedText& text : capturedTexts) {
+    if (key == text.key)
+      return true;
+  }
+  for (const CapturedSwitch& setting : capturedSwitches) {
+    if (key == setting.key)
+      return true;
+  }
+  return false;
+}
+
 int SettingsDocument::autoUpdateState() const { return autoupdateflag; }
 
 void SettingsDocument::setSetting(const std::string& key,

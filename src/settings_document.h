@@ -25,6 +25,8 @@ class SettingsDocument {
   // The captured setting as text: tri-states read "true" only when true;
   // "?" for a key that is not captured.
   std::string getSetting(const std::string& key) const;
+  // True for the keys whose settings are captured on loading.
+  static bool capturesKey(const std::string& key);
   // -1 not given, 0 false, 1 true.
   int autoUpdateState() const;
 

@@ -22,8 +22,10 @@ void SettingsDocument::mergeSetting(const std::string& key,
     setSetting(key, value);
     return;
   }
-  std::string rvalue = getSetting(key);
-  if (!rvalue.empty() && rvalue != "?")
+  // Any captured text is a value, "?" too; only a key that is not captured
+  // reads "?" without holding it.
+  std::string rvalue = capturesKey(key) ? getSetting(key) : std::string();
+  if (!rvalue.empty())
     setSetting(key, rvalue);
   else
     removeSetting(key);

@@ -1,6 +1,7 @@
 #include "settings_reader.h"
 
 #include <exception>
+#include <new>
 
 namespace {
 
@@ -56,6 +57,8 @@ bool readSettingsText(const std::string& text, const Json::Features& features,
       *report = reader.getFormattedErrorMessages();
       return false;
     }
+  } catch (const std::bad_alloc&) {
+    throw;  // not the text's fault: the run ends with exit code 3
   } catch (const std::exception& error) {
     // The parser throws instead of reporting, for one, past 1000 levels of
     // nesting.

@@ -1,6 +1,6 @@
 // Texts the tool writes, shared by the unit and the end-to-end tests: the
-// README and the batch file for a tree without values, the command line's
-// log entries, and the line ends of a text-mode file.
+// README and the batch file for a tree without values, and the command line's
+// log entries.
 #ifndef FIELDPREP_EXPECTED_OUTPUTS_H_
 #define FIELDPREP_EXPECTED_OUTPUTS_H_
 
@@ -65,17 +65,6 @@ inline std::string commandLineEntries(
   for (std::size_t i = 0; i < arguments.size(); ++i)
     log += "argv[" + std::to_string(i + 1) + "]: " + arguments[i] + "\n";
   return log + "argc: " + std::to_string(arguments.size() + 1) + "\n";
-}
-
-// `text` with every LF written as CR LF, as a text-mode stream writes it.
-inline std::string crlf(const std::string& text) {
-  std::string bytes;
-  for (char c : text) {
-    if (c == '\n')
-      bytes += '\r';
-    bytes += c;
-  }
-  return bytes;
 }
 
 #endif  // FIELDPREP_EXPECTED_OUTPUTS_H_

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "expected_outputs.h"
+#include "text_mode.h"
 #include "tool_run.h"
 
 namespace {
@@ -124,14 +125,14 @@ TEST(HostileInput, ConfigurationOfAHundredMegabytesIsTakenWhole) {
   EXPECT_TRUE(endsWith(log, "\nSuccessfully updated : " + tool.appdir() +
                                 "QORConfiguration.json\n\n"));
   log.clear();
-  EXPECT_EQ(crlf("{\n"
-                 "   \"AutoUpdateFlag\" : \"false\",\n"
-                 "   \"BaseURL\" : \"https://h/\",\n"
-                 "   \"ContentCacheEnable\" : \"false\",\n"
-                 "   \"LoadSimulationEnable\" : \"false\",\n"
-                 "   \"SchoolID\" : \"7\",\n"
-                 "   \"big\" : \"" +
-                 value + "\"\n}\n\n"),
+  EXPECT_EQ(textModeBytes("{\n"
+                          "   \"AutoUpdateFlag\" : \"false\",\n"
+                          "   \"BaseURL\" : \"https://h/\",\n"
+                          "   \"ContentCacheEnable\" : \"false\",\n"
+                          "   \"LoadSimulationEnable\" : \"false\",\n"
+                          "   \"SchoolID\" : \"7\",\n"
+                          "   \"big\" : \"" +
+                          value + "\"\n}\n\n"),
             tool.read("QORConfiguration.json"));
 }
 
@@ -148,7 +149,7 @@ TEST(HostileInput, NulBytesEndKeysAndValues) {
              "\"\\u0000\":\"empty name\",\"x\":\"\\u0000not given\"}");
   std::vector<std::string> arguments = {
       "{\"autoupdateflag\\u0000\":\"true\",\"school\\u0000\":\"param\"}"};
-  const std::string written = crlf(
+  const std::string written = textModeBytes(
       "{\n"
       "   \"\" : \"empty name\",\n"
       "   \"AutoUpdateFlag\" : \"false\",\n"
@@ -193,15 +194,15 @@ TEST(HostileInput, InvalidUtf8IsKeptByteForByte) {
   ASSERT_EQ(
       0, tool.run({"{\"productname\":\"\xFF\x80\",\"p\xC3\":\"\xE2\x82\"}"}));
   expectSuccess(tool);
-  EXPECT_EQ(crlf("{\n"
-                 "   \"AutoUpdateFlag\" : \"false\",\n"
-                 "   \"ContentCacheEnable\" : \"false\",\n"
-                 "   \"LoadSimulationEnable\" : \"false\",\n"
-                 "   \"" +
-                 key + "\" : \"" + value +
-                 "\",\n"
-                 "   \"p\xC3\" : \"\xE2\x82\"\n"
-                 "}\n\n"),
+  EXPECT_EQ(textModeBytes("{\n"
+                          "   \"AutoUpdateFlag\" : \"false\",\n"
+                          "   \"ContentCacheEnable\" : \"false\",\n"
+                          "   \"LoadSimulationEnable\" : \"false\",\n"
+                          "   \"" +
+                          key + "\" : \"" + value +
+                          "\",\n"
+                          "   \"p\xC3\" : \"\xE2\x82\"\n"
+                          "}\n\n"),
             tool.read("QORConfiguration.json"));
   EXPECT_EQ("\xFF\x80\r\n", tool.read("README.txt").substr(0, 4));
   const std::string batchStart = "@ECHO OFF\r\nREM  \xFF\x80\r\n";
@@ -235,17 +236,17 @@ TEST(HostileInput, EveryControlByteInKeysAndValues) {
   ASSERT_EQ(0, tool.run({"{\"p" + escapedInArgument + "\":\"w" +
                          escapedInArgument + "\"}"}));
   expectSuccess(tool);
-  EXPECT_EQ(crlf("{\n"
-                 "   \"AutoUpdateFlag\" : \"false\",\n"
-                 "   \"ContentCacheEnable\" : \"false\",\n"
-                 "   \"LoadSimulationEnable\" : \"false\",\n"
-                 "   \"c" +
-                 written + "\" : \"v" + written +
-                 "\",\n"
-                 "   \"p" +
-                 written + "\" : \"w" + written +
-                 "\"\n"
-                 "}\n\n"),
+  EXPECT_EQ(textModeBytes("{\n"
+                          "   \"AutoUpdateFlag\" : \"false\",\n"
+                          "   \"ContentCacheEnable\" : \"false\",\n"
+                          "   \"LoadSimulationEnable\" : \"false\",\n"
+                          "   \"c" +
+                          written + "\" : \"v" + written +
+                          "\",\n"
+                          "   \"p" +
+                          written + "\" : \"w" + written +
+                          "\"\n"
+                          "}\n\n"),
             tool.read("QORConfiguration.json"));
 
   ToolRun refused;
@@ -254,7 +255,7 @@ TEST(HostileInput, EveryControlByteInKeysAndValues) {
   expectFinalMessage(refused,
                      "Failed to write SILENT_INSTALL.BAT file: the value of "
                      "productname holds a control character\n");
-  std::string readmeStart = crlf("a" + raw + "\n\n");
+  std::string readmeStart = textModeBytes("a" + raw + "\n\n");
   EXPECT_EQ(readmeStart,
             refused.read("README.txt").substr(0, readmeStart.size()));
   EXPECT_FALSE(refused.exists("QORConfiguration.json"));
@@ -275,17 +276,17 @@ TEST(HostileInput, KeysOfOneMegabyte) {
   expectSuccess(tool);
   EXPECT_TRUE(contains(tool.read("fieldprep.log"),
                        "Adding root[" + parameterKey + "]: 2\n"));
-  EXPECT_EQ(crlf("{\n"
-                 "   \"AutoUpdateFlag\" : \"false\",\n"
-                 "   \"ContentCacheEnable\" : \"false\",\n"
-                 "   \"LoadSimulationEnable\" : \"false\",\n"
-                 "   \"" +
-                 configKey +
-                 "\" : \"1\",\n"
-                 "   \"" +
-                 parameterKey +
-                 "\" : \"2\"\n"
-                 "}\n\n"),
+  EXPECT_EQ(textModeBytes("{\n"
+                          "   \"AutoUpdateFlag\" : \"false\",\n"
+                          "   \"ContentCacheEnable\" : \"false\",\n"
+                          "   \"LoadSimulationEnable\" : \"false\",\n"
+                          "   \"" +
+                          configKey +
+                          "\" : \"1\",\n"
+                          "   \"" +
+                          parameterKey +
+                          "\" : \"2\"\n"
+                          "}\n\n"),
             tool.read("QORConfiguration.json"));
 
   // As the value of an address it is refused for the batch file.

@@ -1,16 +1,18 @@
 #include "tool_run.h"
 
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
-
-#include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "file_bytes.h"
 
@@ -78,6 +80,25 @@ void applyFileSizeLimit(long long bytes) {
   setrlimit(RLIMIT_FSIZE, &limit);
 }
 
+// In the child before exec: the limit on its address space.
+void applyAddressSpaceLimit(long long bytes) {
+  if (bytes < 0)
+    return;
+  rlimit limit;
+  getrlimit(RLIMIT_AS, &limit);
+  limit.rlim_cur = static_cast<rlim_t>(bytes);
+  setrlimit(RLIMIT_AS, &limit);
+}
+
+const uid_t kUnprivileged = 65534;
+
+// In the child before exec: the unprivileged user, or no run at all.
+void dropPrivileges() {
+  if (setgroups(0, nullptr) != 0 || setgid(kUnprivileged) != 0 ||
+      setuid(kUnprivileged) != 0)
+    _exit(126);
+}
+
 }  // namespace
 
 bool ToolRun::windows() { return environment("FIELDPREP_WINDOWS") == "1"; }
@@ -142,6 +163,29 @@ int ToolRun::runVector(const std::vector<std::string>& arguments) {
 
 void ToolRun::limitFileSize(long long bytes) { fileSizeLimit_ = bytes; }
 
+void ToolRun::limitTime(unsigned seconds) { timeLimit_ = seconds; }
+
+void ToolRun::limitAddressSpace(long long bytes) { addressSpaceLimit_ = bytes; }
+
+bool ToolRun::runUnprivileged() {
+  if (windows() || geteuid() != 0)
+    return false;
+  // Scratch folders may lie below folders that only their owner may pass.
+  for (fs::path folder = fs::path(folder_).parent_path().parent_path();
+       folder.has_relative_path(); folder = folder.parent_path()) {
+    struct stat info;
+    if (stat(folder.c_str(), &info) == 0 && (info.st_mode & S_IXOTH) == 0)
+      chmod(folder.c_str(), (info.st_mode & 07777) | S_IXOTH);
+  }
+  unprivileged_ = true;
+  return true;
+}
+
+void ToolRun::giveToUnprivileged(const std::string& name) const {
+  if (chown((folder_ + name).c_str(), kUnprivileged, kUnprivileged) != 0)
+    ADD_FAILURE() << "cannot give " << folder_ + name << " away";
+}
+
 void ToolRun::logThroughPipe() {
   fs::remove(folder_ + "fieldprep.log");
   fs::create_symlink("/proc/self/fd/1", folder_ + "fieldprep.log");
@@ -188,6 +232,10 @@ int ToolRun::execute(const std::string& executable,
       close(output[1]);
     }
     applyFileSizeLimit(fileSizeLimit_);
+    applyAddressSpaceLimit(addressSpaceLimit_);
+    if (unprivileged_)
+      dropPrivileges();
+    alarm(timeLimit_);  // survives exec; 0 sets none
     // Under Wine the launcher sets the temporary folder; TMPDIR would also
     // move Wine's server socket and so start a new server for every run.
     if (!windows()) {
@@ -230,13 +278,22 @@ bool ToolRun::exists(const std::string& name) const {
 void ToolRun::makeFolder(const std::string& name) const {
   fs::create_directories(folder_ + name);
 }
+void ToolRun::makePipe(const std::string& name) const {
+  if (mkfifo((folder_ + name).c_str(), 0666) != 0)
+    ADD_FAILURE() << "no pipe " << name;
+}
+void ToolRun::makePipeTemp(const std::string& name) const {
+  if (mkfifo((temp_ + name).c_str(), 0666) != 0)
+    ADD_FAILURE() << "no pipe " << name;
+}
 void ToolRun::link(const std::string& name, const std::string& target) const {
   fs::create_symlink(target, folder_ + name);
 }
 std::string ToolRun::readTemp(const std::string& name) const {
   return readFile(temp_ + name);
 }
-void ToolRun::writeTemp(const std::string& name, const std::string& bytes) const {
+void ToolRun::writeTemp(const std::string& name,
+                        const std::string& bytes) const {
   writeFile(temp_ + name, bytes);
 }
 bool ToolRun::existsTemp(const std::string& name) const {

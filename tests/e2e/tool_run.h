@@ -48,6 +48,18 @@ class ToolRun {
   // collects into log(), so that a file-size limit does not cut the log.
   void logThroughPipe();
   const std::string& log() const { return log_; }
+  // Runs from now on are ended by SIGALRM after `seconds`, so that a run
+  // that hangs fails its test instead of stalling the suite.
+  void limitTime(unsigned seconds);
+  // Runs from now on have at most `bytes` of address space (RLIMIT_AS).
+  void limitAddressSpace(long long bytes);
+  // Runs from now on run as user and group 65534, with the folders above the
+  // tool's made passable for them. False, changing nothing, when this
+  // process cannot give up its privileges that way (not root, or Windows).
+  bool runUnprivileged();
+  // Gives a file or folder of the tool's folder (the folder itself for "")
+  // to user and group 65534.
+  void giveToUnprivileged(const std::string& name) const;
 
   // The tool's folder and the temporary folder as the tool names them in its
   // log, each ending with its separator.
@@ -62,6 +74,9 @@ class ToolRun {
   bool exists(const std::string& name) const;
   // A folder of this name in the tool's folder, in place of a file.
   void makeFolder(const std::string& name) const;
+  // A named pipe of this name in the tool's folder, and in the temporary one.
+  void makePipe(const std::string& name) const;
+  void makePipeTemp(const std::string& name) const;
   // A symbolic link of this name in the tool's folder.
   void link(const std::string& name, const std::string& target) const;
   std::string readTemp(const std::string& name) const;
@@ -79,6 +94,9 @@ class ToolRun {
   std::string toolName_;
   long long fileSizeLimit_ = -1;
   bool logThroughPipe_ = false;
+  unsigned timeLimit_ = 0;
+  long long addressSpaceLimit_ = -1;
+  bool unprivileged_ = false;
   std::string log_;
 
   int execute(const std::string& executable, std::vector<std::string> command);

@@ -2,17 +2,19 @@
 // folder first (consumed), else the tool's folder; only safe copies count.
 #include "configuration_input.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
-
-#include <gtest/gtest.h>
 #ifndef _WIN32
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
+#include "run_guard.h"
 #include "run_log.h"
 #include "test_support.h"
 
@@ -152,15 +154,44 @@ TEST_F(ReadConfigurationText, WithoutTemporaryFolderSkipsTheFirstPlace) {
   EXPECT_TRUE(keptAfterCurrent);
 }
 
-#ifndef _WIN32  // on Windows a folder does not open as a file
-TEST_F(ReadConfigurationText, ReadFailureEndsTheRunWithTwo) {
-  fs::create_directory(toolCopy);  // opens, but cannot be read
-  EXPECT_EQ(2, exitCodeOf([&] { read(); }));
-  EXPECT_EQ("Failed to read QORConfiguration.json file: " + toolCopy + "\n",
-            lastMessage);
-  EXPECT_TRUE(fs::is_directory(toolCopy));
+// The temporary folder may be the tool's folder: the file there is the tool's
+// own configuration, however the two folders are spelt.
+TEST_F(ReadConfigurationText, TemporaryFolderThatIsTheToolFolderKeepsTheFile) {
+  writeFile(toolCopy, "{\"from\":\"tool\"}");
+  for (const std::string& sameFolder : {appdir, appdir + "./"}) {
+    SCOPED_TRACE(sameFolder);
+    EXPECT_EQ("{\"from\":\"tool\"}",
+              readConfigurationText(kName, sameFolder, appdir));
+    EXPECT_EQ("{\"from\":\"tool\"}", readFile(toolCopy));
+  }
 }
 
+// Only "no such file" makes no configuration: one that is there but is no
+// readable regular file ends the run before anything is written over it.
+TEST_F(ReadConfigurationText, ToolFolderFileThatCannotBeReadEndsWithTwo) {
+  struct Case {
+    const char* title;
+    void (*plant)(const std::string& path);
+  } cases[] = {
+      {"a folder", [](const std::string& path) { fs::create_directory(path); }},
+#ifndef _WIN32
+      {"a pipe, which must not block",
+       [](const std::string& path) { mkfifo(path.c_str(), 0600); }},
+#endif
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.title);
+    fs::remove(toolCopy);
+    c.plant(toolCopy);
+    lastMessage.clear();
+    EXPECT_EQ(2, exitCodeOf([&] { read(); }));
+    EXPECT_EQ("Failed to read QORConfiguration.json file: " + toolCopy + "\n",
+              lastMessage);
+    EXPECT_TRUE(fileExists(toolCopy));
+  }
+}
+
+#ifndef _WIN32
 // Address-space limits are POSIX too.
 // In a child process: finish() reports the stored message on stderr.
 void reportAndExit(int exitCode) {
@@ -190,7 +221,7 @@ void limitAddressSpace(size_t spare) {
 
 using ReadConfigurationTextDeathTest = ReadConfigurationText;
 
-TEST_F(ReadConfigurationTextDeathTest, CopyThatCannotBeReadWholeIsKept) {
+TEST_F(ReadConfigurationTextDeathTest, MemoryRunningOutKeepsTheCopy) {
 #ifdef FIELDPREP_ADDRESS_SANITIZER
   GTEST_SKIP() << "an address-space limit stops AddressSanitizer itself";
 #endif
@@ -203,11 +234,9 @@ TEST_F(ReadConfigurationTextDeathTest, CopyThatCannotBeReadWholeIsKept) {
       {
         setExitFunction(reportAndExit);
         limitAddressSpace(size_t(64) << 20);
-        read();
+        runGuarded([&] { read(); });
       },
-      ::testing::ExitedWithCode(2),
-      "^Failed to read QORConfiguration\\.json file: .*/tmp/"
-      "QORConfiguration\\.json\n$");
+      ::testing::ExitedWithCode(3), "^Out of memory\n$");
   EXPECT_TRUE(fileExists(tempCopy));
   EXPECT_EQ("{\"from\":\"tool\"}", readFile(toolCopy));
 }

@@ -1,13 +1,23 @@
 // Writing an output file: text-mode bytes, and replacing the file in one step
-// or not at all.
+// or not at all, whichever step fails.
 #include "output_file.h"
-
-#include <filesystem>
-#include <string>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include "run_log.h"
+#include "settings_document.h"
 #include "test_support.h"
+#include "text_mode.h"
 
 namespace {
 
@@ -29,49 +39,145 @@ TEST(TextModeBytes, WritesEveryLfAsCrLf) {
     EXPECT_EQ(c.bytes, textModeBytes(c.text)) << c.text;
 }
 
+// Every file name in `folder`, sorted.
+std::vector<std::string> filesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Seams: the platform's own operations, with a fault of the test's choosing.
+int takenNames = 0;
+FILE* createAfterTakenNames(const std::string& path, const std::string& like,
+                            CreateResult* result) {
+  if (takenNames > 0) {
+    --takenNames;
+    *result = CreateResult::exists;
+    return nullptr;
+  }
+  return createNewFile(path, like, result);
+}
+
+FILE* createRefusedByTheFolder(const std::string&, const std::string&,
+                               CreateResult* result) {
+  *result = CreateResult::denied;
+  return nullptr;
+}
+
+bool replaceThatFails(const std::string&, const std::string&) { return false; }
+
+#ifndef _WIN32
+// The temporary file is created as ever, but its writes go to a full disk.
+FILE* createOnAFullDisk(const std::string& path, const std::string& like,
+                        CreateResult* result) {
+  FILE* file = createNewFile(path, like, result);
+  int full = open("/dev/full", O_WRONLY);
+  if (file && full >= 0)
+    dup2(full, fileno(file));
+  if (full >= 0)
+    close(full);
+  return file;
+}
+#endif
+
 class WriteOutputFile : public ::testing::Test {
  protected:
+  ~WriteOutputFile() override { setOutputFileFunctions(nullptr, nullptr); }
+
   std::string folder = scratchFolder();
   std::string path = folder + "README.txt";
 };
 
-TEST_F(WriteOutputFile, CreatesOrReplacesTheFile) {
+TEST_F(WriteOutputFile, CreatesOrReplacesTheFileAndLeavesNothingElse) {
   EXPECT_EQ(OutputResult::written, writeOutputFile(path, "first\nrun\n"));
   EXPECT_EQ("first\r\nrun\r\n", readFile(path));
 
   EXPECT_EQ(OutputResult::written, writeOutputFile(path, "2\n"));
   EXPECT_EQ("2\r\n", readFile(path));
-  EXPECT_FALSE(fileExists(path + ".tmp"));
+  EXPECT_EQ(std::vector<std::string>{"README.txt"}, filesIn(folder));
 }
 
-TEST_F(WriteOutputFile, TargetThatCannotBeOpenedIsLeftAsItWas) {
-  fs::create_directory(path);
-  writeFile(path + "/inside", "x");
-  EXPECT_EQ(OutputResult::openFailed, writeOutputFile(path, "text\n"));
-  EXPECT_EQ("x", readFile(path + "/inside"));
-  EXPECT_FALSE(fileExists(path + ".tmp"));
+TEST_F(WriteOutputFile, NamesTakenBesideTheTargetArePassedOver) {
+  setOutputFileFunctions(createAfterTakenNames, nullptr);
+  takenNames = 5;
+  EXPECT_EQ(OutputResult::written, writeOutputFile(path, "text\n"));
+  EXPECT_EQ("text\r\n", readFile(path));
 
+  takenNames = 1000;  // every name tried is taken: give up, touch nothing
+  writeFile(path, "previous");
+  EXPECT_EQ(OutputResult::openFailed, writeOutputFile(path, "new\n"));
+  EXPECT_EQ("previous", readFile(path));
+  EXPECT_EQ(std::vector<std::string>{"README.txt"}, filesIn(folder));
+}
+
+TEST_F(WriteOutputFile, TargetInAMissingFolderCreatesNothing) {
   std::string missing = folder + "missing/README.txt";
   EXPECT_EQ(OutputResult::openFailed, writeOutputFile(missing, "text\n"));
   EXPECT_FALSE(fileExists(folder + "missing"));
 }
 
-TEST_F(WriteOutputFile, FolderTakingTheTemporaryNameKeepsThePreviousFile) {
-  writeFile(path, "previous\r\n");
-  fs::create_directory(path + ".tmp");
+// A folder that takes no new file: the target is written where it is.
+TEST_F(WriteOutputFile, FolderThatRefusesNewFilesGetsTheTargetWrittenInPlace) {
+  setOutputFileFunctions(createRefusedByTheFolder, nullptr);
+  writeFile(path, "a longer previous text");
+  EXPECT_EQ(OutputResult::written, writeOutputFile(path, "new\n"));
+  EXPECT_EQ("new\r\n", readFile(path));
+
+  // Without a file to write over, there is nothing to write.
+  fs::remove(path);
   EXPECT_EQ(OutputResult::openFailed, writeOutputFile(path, "new\n"));
-  EXPECT_EQ("previous\r\n", readFile(path));
-  EXPECT_TRUE(fs::is_directory(path + ".tmp"));  // not ours to remove
+  EXPECT_FALSE(fileExists(path));
 }
 
-TEST_F(WriteOutputFile, FailedWriteKeepsThePreviousFileAndLeavesNoTemporary) {
-  if (!fs::exists("/dev/full"))
-    GTEST_SKIP() << "needs /dev/full";
-  writeFile(path, "previous\r\n");
-  fs::create_symlink("/dev/full", path + ".tmp");  // every write fails there
-  EXPECT_EQ(OutputResult::writeFailed, writeOutputFile(path, "new\n"));
-  EXPECT_EQ("previous\r\n", readFile(path));
-  EXPECT_FALSE(fileExists(path + ".tmp"));
+// Each writer of the run, failing after its temporary file was created: the
+// run ends with that file's code and "Failed to write" message, the previous
+// file stays, and no temporary file is left.
+TEST(OutputWriters, WriteOrReplaceFailureEndsWithThatFilesCode) {
+  struct Writer {
+    const char* name;
+    void (SettingsDocument::*write)(const std::string&);
+    int exitCode;
+    const char* message;
+  } writers[] = {
+      {"README.txt", &SettingsDocument::writeReadme, 5,
+       "Failed to write output file: "},
+      {"SILENT_INSTALL.BAT", &SettingsDocument::writeSilentInstallBatch, 6,
+       "Failed to write SILENT_INSTALL.BAT file: "},
+      {"QORConfiguration.json", &SettingsDocument::writeConfigurationFile, 4,
+       "Failed to write output file: "},
+  };
+  struct Fault {
+    const char* title;
+    CreateNewFileFunction create;
+    ReplaceFileFunction replace;
+  } faults[] = {
+#ifndef _WIN32
+      {"full disk", createOnAFullDisk, nullptr},
+#endif
+      {"replace fails", nullptr, replaceThatFails},
+  };
+  for (const Fault& fault : faults) {
+    for (const Writer& writer : writers) {
+      SCOPED_TRACE(std::string(fault.title) + ": " + writer.name);
+      RunEndCatcher catcher;
+      SettingsDocument document;
+      document.loadSettings("parameters", "{\"schoolid\":\"1\"}",
+                            Json::Features());
+      std::string folder = scratchFolder();
+      std::string path = folder + writer.name;
+      writeFile(path, "previous");
+      setOutputFileFunctions(fault.create, fault.replace);
+      int exitCode = exitCodeOf([&] { (document.*writer.write)(folder); });
+      setOutputFileFunctions(nullptr, nullptr);
+
+      EXPECT_EQ(writer.exitCode, exitCode);
+      EXPECT_EQ(writer.message + path + "\n", lastMessage);
+      EXPECT_EQ("previous", readFile(path));
+      EXPECT_EQ(std::vector<std::string>{writer.name}, filesIn(folder));
+    }
+  }
 }
 
 }  // namespace

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "expected_outputs.h"
-#include "output_file.h"
 #include "run_log.h"
 #include "settings_document.h"
 #include "test_support.h"
+#include "text_mode.h"
 
 namespace {
 

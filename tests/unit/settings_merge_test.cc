@@ -139,8 +139,8 @@ TEST_F(SettingsMergeTest, MergeSettingPrefersValueThenCapturedElseRemoves) {
       {"nothing captured removes", R"({"other":"x"})", "schoolid", "",
        "{\n   \"other\" : \"x\"\n}\n"},
       {"nothing captured on a null tree", "", "schoolid", "", "null\n"},
-      {"captured \"?\" removes", R"({"schoolid":"?","x":"1"})", "schoolid", "",
-       "{\n   \"x\" : \"1\"\n}\n"},
+      {"captured \"?\" is a value", R"({"schoolid":"?","x":"1"})", "schoolid",
+       "", "{\n   \"schoolid\" : \"?\",\n   \"x\" : \"1\"\n}\n"},
       {"key outside the captured ones removes", R"({"foo":"x","y":"1"})", "foo",
        "", "{\n   \"y\" : \"1\"\n}\n"},
   };

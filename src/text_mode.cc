@@ -1,0 +1,14 @@
+#include "text_mode.h"
+
+#include <algorithm>
+
+std::string textModeBytes(const std::string& text) {
+  std::string bytes;
+  bytes.reserve(text.size() + std::count(text.begin(), text.end(), '\n'));
+  for (char c : text) {
+    if (c == '\n')
+      bytes += '\r';
+    bytes += c;
+  }
+  return bytes;
+}
