@@ -92,6 +92,20 @@ std::wstring toWide(const std::string& path) {
   return wide;
 }
 
+// ReplaceFileW wants full paths: a bare file name fails under Wine.
+std::wstring fullPath(const std::string& path) {
+  std::wstring wide = toWide(path);
+  DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (size == 0)
+    return wide;
+  std::wstring full(size, L'\0');
+  DWORD length = GetFullPathNameW(wide.c_str(), size, &full[0], nullptr);
+  if (length == 0 || length >= size)
+    return wide;
+  full.resize(length);
+  return full;
+}
+
 bool notFound(DWORD error) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
@@ -208,8 +222,8 @@ FILE* openForOverwrite(const std::string& path) {
 }
 
 bool replaceFile(const std::string& from, const std::string& to) {
-  std::wstring source = toWide(from);
-  std::wstring target = toWide(to);
+  std::wstring source = fullPath(from);
+  std::wstring target = fullPath(to);
   // ReplaceFileW keeps the replaced file's attributes and security; a target
   // that does not exist yet is simply moved into place.
   if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES)
