@@ -171,8 +171,29 @@ bool sameFile(const std::string& first, const std::string& second) {
          info[0].nFileIndexLow == info[1].nFileIndexLow;
 }
 
-// ReplaceFileW writes through to what a link names; nothing to follow here.
-std::string linkTarget(const std::string& path) { return path; }
+std::string linkTarget(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+    return path;
+  // Opening follows the link to its end; the handle then names that file.
+  HANDLE handle = openExisting(path, 0);
+  if (handle == INVALID_HANDLE_VALUE)
+    return path;
+  std::vector<wchar_t> name(32768);
+  DWORD length = GetFinalPathNameByHandleW(
+      handle, name.data(), static_cast<DWORD>(name.size()), VOLUME_NAME_DOS);
+  CloseHandle(handle);
+  if (length == 0 || length >= name.size())
+    return path;
+  std::wstring target(name.data(), length);
+  const std::wstring longPrefix = L"\\\\?\\";
+  bool onDrive = target.size() > 6 && target[5] == L':';
+  if (onDrive && target.compare(0, longPrefix.size(), longPrefix) == 0)
+    target.erase(0, longPrefix.size());
+  std::string narrow = toAnsi(target);
+  return narrow.empty() ? path : narrow;
+}
 
 TargetState probeOutputTarget(const std::string& path) {
   DWORD attributes = GetFileAttributesA(path.c_str());
