@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
   std::string cfgFileName = configurationFileName;
   std::string tmpDir = getTempFolder();
 
-  int status = prepareRun(argc, argv, &argStr, &appdir);
+  int inexactArgument = takeProgramArguments(&argc, &argv);
+  int status = prepareRun(argc, argv, &argStr, &appdir, inexactArgument);
 
   logEntry("AppDir:\n%s\n\n", appdir.c_str());
   logEntry("TmpDir:\n%s\n\n", tmpDir.c_str());

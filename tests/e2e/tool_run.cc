@@ -160,9 +160,13 @@ int ToolRun::launch(const std::string& application,
     ADD_FAILURE() << "needs FIELDPREP_WINDOWS=1 and a FIELDPREP_LAUNCHER";
     return -1;
   }
+  // The launcher reads the command line from a file beside the tool's
+  // folder, so that it may be as long as Windows allows.
+  std::string commandLineFile = folder_ + "../command-line.txt";
+  writeFile(commandLineFile, commandLine);
   command.push_back(windowsPath(temp_));
   command.push_back(application);
-  command.push_back(commandLine);
+  command.push_back(windowsPath(commandLineFile));
   return execute(command.front(), command);
 }
 
