@@ -142,11 +142,7 @@ int ToolRun::runVector(const std::vector<std::string>& arguments) {
 
 void ToolRun::limitFileSize(long long bytes) { fileSizeLimit_ = bytes; }
 
-void ToolRun::logThroughPipe() {
-  fs::remove(folder_ + "fieldprep.log");
-  fs::create_symlink("/proc/self/fd/1", folder_ + "fieldprep.log");
-  logThroughPipe_ = true;
-}
+void ToolRun::logThroughPipe() { logThroughPipe_ = true; }
 
 int ToolRun::runCommandLine(const std::string& commandLine) {
   return launch(windowsPath(folder_ + toolName_), commandLine);
@@ -190,6 +186,15 @@ int ToolRun::execute(const std::string& executable,
       dup2(output[1], STDOUT_FILENO);
       close(output[0]);
       close(output[1]);
+      // The link names this process, which keeps its number across exec:
+      // under Wine the file is opened by Wine's server, for which "self"
+      // would be the server.
+      std::string log = folder_ + "fieldprep.log";
+      std::string standardOutput =
+          "/proc/" + std::to_string(getpid()) + "/fd/1";
+      unlink(log.c_str());
+      if (symlink(standardOutput.c_str(), log.c_str()) != 0)
+        _exit(127);
     }
     applyFileSizeLimit(fileSizeLimit_);
     // Under Wine the launcher sets the temporary folder; TMPDIR would also
