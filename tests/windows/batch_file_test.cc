@@ -5,48 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "batch_run.h"
 #include "file_bytes.h"
 #include "tool_run.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string jsonString(const std::string& value) {
-  std::string text = "\"";
-  for (char c : value) {
-    if (c == '"' || c == '\\')
-      text += '\\';
-    text += c;
-  }
-  return text + "\"";
-}
-
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> result;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);)
-    result.push_back(line);
-  return result;
-}
-
-// cmd's START does not wait for the program it starts.
-bool waitFor(const ToolRun& tool, const std::string& name) {
-  for (int i = 0; i < 600; ++i) {
-    if (tool.exists(name))
-      return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return false;
-}
 
 struct Values {
   const char* productname;
@@ -81,7 +51,8 @@ TEST(BatchFile, ValuesReachTheInstallerExactlyAndRunNothing) {
 
     EXPECT_EQ(0, tool.launch("C:\\windows\\system32\\cmd.exe",
                              "cmd /c SILENT_INSTALL.BAT"));
-    ASSERT_TRUE(waitFor(tool, "msiexec-arguments.txt"));
+    ASSERT_TRUE(
+        waitUntil([&] { return tool.exists("msiexec-arguments.txt"); }));
     std::vector<std::string> expected = {
         "/i",
         "QOR_ORBELIX_Setup.msi",
@@ -141,7 +112,8 @@ TEST(BatchFile, DoubleQuoteInAnAddressIsRefusedAndNothingOfItRuns) {
     fs::copy_file(fakeMsiexec, tool.folder() + "msiexec.exe");
     EXPECT_EQ(0, tool.launch("C:\\windows\\system32\\cmd.exe",
                              "cmd /c SILENT_INSTALL.BAT"));
-    ASSERT_TRUE(waitFor(tool, "msiexec-arguments.txt"));
+    ASSERT_TRUE(
+        waitUntil([&] { return tool.exists("msiexec-arguments.txt"); }));
     std::vector<std::string> expected = {
         "/i",          "QOR_ORBELIX_Setup.msi", "/qr",
         "/lv",         "install.log",           "AUTOUPDATEFLAG=true",
