@@ -80,15 +80,15 @@ RunOutputs runInMemory(const std::string& configText,
 }
 
 // Reads a quoted installer property value that begins at `at`, just after its
-// opening quote: "" stands for one quote, a lone quote ends the value. cmd
-// turns %% into %. Returns the position after the closing quote, or npos.
+// opening quote: the next quote ends it, since an address never holds one.
+// cmd turns %% into %. Returns the position after the closing quote, or npos.
 size_t readPropertyValue(const std::string& line, size_t at,
                          std::string* value) {
   while (at < line.size()) {
     char c = line[at];
-    if (c == '"' && (at + 1 >= line.size() || line[at + 1] != '"'))
+    if (c == '"')
       return at + 1;
-    if (c == '"' || c == '%') {
+    if (c == '%') {
       check(at + 1 < line.size() && line[at + 1] == c, "lone % in START line");
       ++at;
     }

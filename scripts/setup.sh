@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake g++ make libjsoncpp-dev libgtest-dev googletest
   # The Windows build and its tests under Wine (scripts/test-windows.sh).
-  g++-mingw-w64-x86-64-posix wine64 wine dpkg-dev
+  g++-mingw-w64-x86-64-posix wine64 wine dpkg-dev wixl
   # The sanitizer build and the fuzz targets (scripts/test-sanitizers.sh,
   # scripts/fuzz.sh).
   clang libclang-rt-14-dev)

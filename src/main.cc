@@ -26,7 +26,8 @@ void run(int argc, char** argv) {
   std::string cfgFileName = configurationFileName;
   std::string tmpDir = getTempFolder();
 
-  int status = prepareRun(argc, argv, &argStr, &appdir);
+  int inexactArgument = takeProgramArguments(&argc, &argv);
+  int status = prepareRun(argc, argv, &argStr, &appdir, inexactArgument);
 
   logEntry("AppDir:\n%s\n\n", appdir.c_str());
   logEntry("TmpDir:\n%s\n\n", tmpDir.c_str());

@@ -10,6 +10,15 @@
 // find the tool's folder.
 const char* toolFileName();
 
+// The argument vector that the tool runs with, program path first. POSIX
+// leaves `argc` and `argv` as the system gave them. Windows splits its UTF-16
+// command line itself and converts each argument to the ANSI code page, the
+// encoding of the file functions; an argument without an exact form there
+// comes as near as the code page allows. Returns the index of the first such
+// argument, or -1 when every argument is exact. The vector lasts until the
+// process ends.
+int takeProgramArguments(int* argc, char*** argv);
+
 // The temporary folder ending with its separator, or "" when there is none.
 std::string getTempFolder();
 

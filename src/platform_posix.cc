@@ -11,6 +11,8 @@
 
 const char* toolFileName() { return "fieldprep"; }
 
+int takeProgramArguments(int*, char***) { return -1; }
+
 std::string getTempFolder() {
   const char* env = std::getenv("TMPDIR");
   std::string folder = (env && *env) ? env : "/tmp";

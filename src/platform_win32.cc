@@ -13,30 +13,119 @@
 
 namespace {
 
-// `text` in the ANSI code page, or "" when it has no exact form there. Only
-// a text that converts back unchanged counts: a default character, or a
-// best-fit lookalike such as "a" for U+0101, would name another folder.
-std::string toAnsi(const std::wstring& text) {
+// Puts `text` in the ANSI code page into `bytes`, as near as the code page
+// allows, and tells whether that form is exact. Only a text that converts
+// back unchanged counts: a default character, or a best-fit lookalike such
+// as "a" for U+0101, would name another folder.
+bool toAnsi(const std::wstring& text, std::string* bytes) {
+  bytes->clear();
+  if (text.empty())
+    return true;
   int length = static_cast<int>(text.size());
   int size = WideCharToMultiByte(CP_ACP, 0, text.data(), length, nullptr, 0,
                                  nullptr, nullptr);
   if (size <= 0)
-    return std::string();
-  std::string bytes(size, '\0');
-  WideCharToMultiByte(CP_ACP, 0, text.data(), length, &bytes[0], size, nullptr,
-                      nullptr);
-  int wideSize = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes.data(),
-                                     size, nullptr, 0);
+    return false;
+  bytes->assign(size, '\0');
+  WideCharToMultiByte(CP_ACP, 0, text.data(), length, &(*bytes)[0], size,
+                      nullptr, nullptr);
+  int wideSize = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS,
+                                     bytes->data(), size, nullptr, 0);
   std::wstring back(wideSize > 0 ? wideSize : 0, L'\0');
   if (wideSize > 0)
-    MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes.data(), size,
+    MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes->data(), size,
                         &back[0], wideSize);
-  return back == text ? bytes : std::string();
+  return back == text;
+}
+
+bool isBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+
+// The program path: up to the first blank or tab outside double quotes, the
+// quotes dropped, every backslash kept.
+std::wstring programPath(const std::wstring& line, size_t* at) {
+  std::wstring path;
+  bool quoted = false;
+  for (; *at < line.size() && (quoted || !isBlank(line[*at])); ++*at) {
+    if (line[*at] == L'"')
+      quoted = !quoted;
+    else
+      path += line[*at];
+  }
+  return path;
+}
+
+// One argument from `*at`, which is no blank. A double quote opens or closes
+// a quoted stretch, in which blanks belong to the argument and two double
+// quotes give one. Backslashes count only before a double quote: each pair
+// gives one, and an odd one left makes the quote a literal one.
+std::wstring nextArgument(const std::wstring& line, size_t* at) {
+  std::wstring argument;
+  bool quoted = false;
+  while (*at < line.size() && (quoted || !isBlank(line[*at]))) {
+    wchar_t c = line[*at];
+    if (c == L'\\') {
+      size_t backslashes = 0;
+      for (; *at < line.size() && line[*at] == L'\\'; ++*at)
+        ++backslashes;
+      if (*at < line.size() && line[*at] == L'"') {
+        argument.append(backslashes / 2, L'\\');
+        if (backslashes % 2 == 1) {
+          argument += L'"';
+          ++*at;
+        }
+      } else {
+        argument.append(backslashes, L'\\');
+      }
+    } else if (c == L'"' && quoted && *at + 1 < line.size() &&
+               line[*at + 1] == L'"') {
+      argument += L'"';
+      *at += 2;
+    } else if (c == L'"') {
+      quoted = !quoted;
+      ++*at;
+    } else {
+      argument += c;
+      ++*at;
+    }
+  }
+  return argument;
+}
+
+// The command line split into arguments as the Windows runtime's standard
+// rules split it, done here so that the result does not depend on the
+// runtime the tool is linked with.
+std::vector<std::wstring> splitCommandLine(const std::wstring& line) {
+  size_t at = 0;
+  std::vector<std::wstring> arguments = {programPath(line, &at)};
+  for (;;) {
+    while (at < line.size() && isBlank(line[at]))
+      ++at;
+    if (at == line.size())
+      return arguments;
+    arguments.push_back(nextArgument(line, &at));
+  }
 }
 
 }  // namespace
 
 const char* toolFileName() { return "fieldprep.exe"; }
+
+int takeProgramArguments(int* argc, char*** argv) {
+  static std::vector<std::string> texts;
+  static std::vector<char*> pointers;
+  int firstInexact = -1;
+  for (const std::wstring& argument : splitCommandLine(GetCommandLineW())) {
+    texts.emplace_back();
+    if (!toAnsi(argument, &texts.back()) && firstInexact < 0)
+      firstInexact = static_cast<int>(texts.size()) - 1;
+  }
+  for (std::string& text : texts)
+    pointers.push_back(&text[0]);
+  pointers.push_back(nullptr);
+  *argc = static_cast<int>(texts.size());
+  *argv = pointers.data();
+  return firstInexact;
+}
 
 std::string getTempFolder() {
   DWORD needed = GetTempPathW(0, nullptr);
@@ -48,7 +137,10 @@ std::string getTempFolder() {
   // has grown to since the first call.
   if (written == 0 || written >= needed)
     return std::string();
-  return toAnsi(std::wstring(tempPath.data(), written));
+  std::string folder;
+  if (!toAnsi(std::wstring(tempPath.data(), written), &folder))
+    return std::string();
+  return folder;
 }
 
 FILE* openTempCopy(const std::string& path) {

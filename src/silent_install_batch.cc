@@ -10,61 +10,95 @@ namespace {
 const char* const batchFileName = "SILENT_INSTALL.BAT";
 const size_t longestValue = 2000;
 
+// The values that the file shows, each as written into it.
+struct BatchValues {
+  std::string productName;
+  std::string stateBranding;
+  std::string clientVersion;
+  std::string productVersion;
+  std::string buildDate;
+  std::string baseURL;
+  std::string startupURL;
+  std::string updateURL;
+};
+
 struct BatchValue {
   const char* key;
   const char* fallback;
   bool isAddress;  // inside a quoted installer property
+  std::string BatchValues::*written;
 };
 
+// In the order in which they are checked.
 const BatchValue batchValues[] = {
-    {"productname", defaultProductName, false},
-    {"state_branding", defaultStateBranding, false},
-    {"clientversion", defaultVersion, false},
-    {"productversion", defaultVersion, false},
-    {"builddate", defaultBuildDate, false},
-    {"baseurl", "", true},
-    {"startupurl", "", true},
-    {"updateurl", "", true},
+    {"productname", defaultProductName, false, &BatchValues::productName},
+    {"state_branding", defaultStateBranding, false,
+     &BatchValues::stateBranding},
+    {"clientversion", defaultVersion, false, &BatchValues::clientVersion},
+    {"productversion", defaultVersion, false, &BatchValues::productVersion},
+    {"builddate", defaultBuildDate, false, &BatchValues::buildDate},
+    {"baseurl", "", true, &BatchValues::baseURL},
+    {"startupurl", "", true, &BatchValues::startupURL},
+    {"updateurl", "", true, &BatchValues::updateURL},
 };
 
-// cmd turns "%%" back into one "%"; inside a quoted property the installer
-// reads "" as one double quote.
-std::string escapeForBatch(const std::string& value, bool isAddress) {
+// cmd turns "%%" back into one "%".
+std::string escapeForBatch(const std::string& value) {
   std::string escaped;
   for (char c : value) {
-    if (c == '%' || (isAddress && c == '"'))
+    if (c == '%')
       escaped += c;
     escaped += c;
   }
   return escaped;
 }
 
+bool holdsByte(const std::string& value, bool (*test)(unsigned char)) {
+  for (char c : value) {
+    if (test(static_cast<unsigned char>(c)))
+      return true;
+  }
+  return false;
+}
+
 // Why cmd or the installer would not get the value as it stands; "" if none.
 std::string unsafeBecause(const std::string& value, const std::string& escaped,
                           bool isAddress) {
-  for (char c : value) {
-    unsigned char byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F)
-      return "holds a control character";
-  }
-  if (isAddress) {
-    // cmd reads the file in the OEM code page and would pass another text.
-    for (char c : value) {
-      if (static_cast<unsigned char>(c) >= 0x80)
-        return "holds a non-ASCII byte";
-    }
-  }
+  if (holdsByte(value, [](unsigned char c) { return c < 0x20 || c == 0x7F; }))
+    return "holds a control character";
+  // cmd reads the file in the OEM code page and would pass another text.
+  if (isAddress && holdsByte(value, [](unsigned char c) { return c >= 0x80; }))
+    return "holds a non-ASCII byte";
+  // No escape keeps a double quote inside a property: cmd and the installer
+  // may rebuild the command line and end the value there, letting the rest
+  // through as further properties and options. An address writes it as %22.
+  if (isAddress && value.find('"') != std::string::npos)
+    return "holds a double quote";
   if (escaped.size() > longestValue)
-    return "is longer than 2000 characters";
+    return "is longer than " + std::to_string(longestValue) + " characters";
   return std::string();
 }
 
+bool readBatchValues(const Json::Value& root, BatchValues* values,
+                     BatchRefusal* refusal) {
+  for (const BatchValue& item : batchValues) {
+    std::string value = settingOr(root, item.key, item.fallback);
+    std::string escaped = escapeForBatch(value);
+    std::string reason = unsafeBecause(value, escaped, item.isAddress);
+    if (!reason.empty()) {
+      *refusal = BatchRefusal{item.key, reason};
+      return false;
+    }
+    values->*item.written = escaped;
+  }
+  return true;
+}
+
 // "REM     NAME=" and, when the address is not empty, the quoted address.
-std::string propertyLine(const char* name, const std::string& raw,
-                         const std::string& escaped) {
+std::string propertyLine(const char* name, const std::string& address) {
   std::string line = std::string("REM     ") + name + "=";
-  if (!raw.empty())
-    line += "\"" + escaped + "\"";
+  if (!address.empty())
+    line += "\"" + address + "\"";
   return line + "\n";
 }
 
@@ -72,28 +106,17 @@ std::string propertyLine(const char* name, const std::string& raw,
 
 bool composeSilentInstallBatch(const Json::Value& root, std::string* text,
                                BatchRefusal* refusal) {
-  std::string raw[8], value[8];
-  for (int i = 0; i < 8; ++i) {
-    const BatchValue& item = batchValues[i];
-    raw[i] = settingOr(root, item.key, item.fallback);
-    value[i] = escapeForBatch(raw[i], item.isAddress);
-    std::string reason = unsafeBecause(raw[i], value[i], item.isAddress);
-    if (!reason.empty()) {
-      *refusal = BatchRefusal{item.key, reason};
-      return false;
-    }
-  }
-  const std::string& baseURLStr = value[5];
-  const std::string& startupURLStr = value[6];
-  const std::string& updateURLStr = value[7];
+  BatchValues v;
+  if (!readBatchValues(root, &v, refusal))
+    return false;
 
   std::string& t = *text;
   t = "@ECHO OFF\n";
-  t += "REM  " + value[0] + "\n";
-  t += "REM  " + value[1] + "\n";
-  t += "REM  Secure Browser Version: " + value[2] + "\n";
-  t += "REM  Installer Version:      " + value[3] + "\n";
-  t += "REM  ORBELIX Build Date:     " + value[4] + "\n\n";
+  t += "REM  " + v.productName + "\n";
+  t += "REM  " + v.stateBranding + "\n";
+  t += "REM  Secure Browser Version: " + v.clientVersion + "\n";
+  t += "REM  Installer Version:      " + v.productVersion + "\n";
+  t += "REM  ORBELIX Build Date:     " + v.buildDate + "\n\n";
   t += "REM  NOTES:\n";
   t += "REM  1. Null or empty PROPERTY values will abort the install.\n";
   t +=
@@ -103,12 +126,13 @@ bool composeSilentInstallBatch(const Json::Value& root, std::string* text,
       "REM  2. The \"START msiexec.exe ...\" commandline must all be on 1 line "
       "- no line breaks - no carraige returns or install will fail\n";
   t += "REM\nREM  Supported Properties:\n";
-  if (raw[5].find("TALO") != std::string::npos) {
+  // Escaping only doubles "%", so it neither makes nor breaks "TALO".
+  if (v.baseURL.find("TALO") != std::string::npos) {
     t += "REM     ADMINID=\"<id number>\"\n";
     t += "REM     ADMINNAME=\"\"\"<name>\"\"\"\n";
   }
   t += "REM     AUTOUPDATEFLAG=\"true\" | \"false\"\n";
-  t += propertyLine("BASEURL", raw[5], baseURLStr);
+  t += propertyLine("BASEURL", v.baseURL);
   t += "REM     CONTENTCACHE=\"https://localhost:8443\"\n";
   t += "REM     CONTENTCACHEENABLE=\"true\" | \"false\"\n";
   t += "REM     DISTRICTID=\"<id number>\"\n";
@@ -119,12 +143,12 @@ bool composeSilentInstallBatch(const Json::Value& root, std::string* text,
   t += "REM     LOADSIMULATIONENABLE=\"true\" | \"false\"\n";
   t += "REM     SCHOOLID=\"<id number>\"\n";
   t += "REM     SCHOOL_NAME=\"\"\"<name>\"\"\"\n";
-  t += propertyLine("STARTUPURL", raw[6], startupURLStr);
-  t += propertyLine("UPDATEURL", raw[7], updateURLStr) + "\n";
+  t += propertyLine("STARTUPURL", v.startupURL);
+  t += propertyLine("UPDATEURL", v.updateURL) + "\n";
   t += "START msiexec.exe /i QOR_ORBELIX_Setup.msi /qr /lv \"install.log\" "
        "AUTOUPDATEFLAG=\"true\" STARTUPURL=\"" +
-       startupURLStr + "\" BASEURL=\"" + baseURLStr + "\" UPDATEURL=\"" +
-       updateURLStr + "\"\n";
+       v.startupURL + "\" BASEURL=\"" + v.baseURL + "\" UPDATEURL=\"" +
+       v.updateURL + "\"\n";
   return true;
 }
 

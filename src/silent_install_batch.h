@@ -14,8 +14,10 @@ struct BatchRefusal {
 };
 
 // The batch file's text with LF line ends. Values are escaped so that cmd
-// hands them on unchanged; a value that no escape makes safe is refused: the
-// first such one is named in `refusal` and false is returned.
+// hands them on unchanged; a value that no escape makes safe (a control
+// byte; in an address a non-ASCII byte or a double quote; a value too long
+// as written) is refused: the first such one is named in
+// `refusal` and false is returned.
 bool composeSilentInstallBatch(const Json::Value& root, std::string* text,
                                BatchRefusal* refusal);
 

@@ -42,8 +42,12 @@ void logCommandLine(int argc, char** argv) {
   logEntry("argc: %d\n", argc);
 }
 
-int prepareRun(int argc, char** argv, std::string* argStr,
-               std::string* appdir) {
+int prepareRun(int argc, char** argv, std::string* argStr, std::string* appdir,
+               int inexactArgument) {
+  if (inexactArgument == 0) {
+    finish(4, true);
+    return 4;
+  }
   *appdir = toolFolder(argc > 0 ? argumentAt(argv, 0) : "");
   logFile = std::fopen((*appdir + "fieldprep.log").c_str(), "wb");
   if (!logFile) {
@@ -51,6 +55,15 @@ int prepareRun(int argc, char** argv, std::string* argStr,
     return 4;
   }
   logCommandLine(argc, argv);
+  if (inexactArgument > 0) {
+    storeMessage("Failed to parse %s file: \n%s\n", "parameters",
+                 formatText("* Argument %d holds a character that the ANSI "
+                            "code page cannot represent.\n",
+                            inexactArgument)
+                     .c_str());
+    finish(2, true);
+    return 2;
+  }
   if (argc < 2) {
     finish(1, true);
     return 1;

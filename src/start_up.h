@@ -18,6 +18,12 @@ void logCommandLine(int argc, char** argv);
 // Fills the tool's folder, opens the log there and records the command line;
 // ends the run with 4 when the log cannot be opened and with 1 when no
 // argument was given. Otherwise fills the JSON text and returns 0.
-int prepareRun(int argc, char** argv, std::string* argStr, std::string* appdir);
+//
+// `inexactArgument` is the index of an argument that the platform could not
+// give exactly (-1 for none). Such a program path ends the run with 4 before
+// the log is opened, as no folder can be named safely; any other such
+// argument ends it with 2 once the command line is logged.
+int prepareRun(int argc, char** argv, std::string* argStr, std::string* appdir,
+               int inexactArgument = -1);
 
 #endif  // FIELDPREP_START_UP_H_

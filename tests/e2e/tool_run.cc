@@ -186,11 +186,7 @@ void ToolRun::giveToUnprivileged(const std::string& name) const {
     ADD_FAILURE() << "cannot give " << folder_ + name << " away";
 }
 
-void ToolRun::logThroughPipe() {
-  fs::remove(folder_ + "fieldprep.log");
-  fs::create_symlink("/proc/self/fd/1", folder_ + "fieldprep.log");
-  logThroughPipe_ = true;
-}
+void ToolRun::logThroughPipe() { logThroughPipe_ = true; }
 
 int ToolRun::runCommandLine(const std::string& commandLine) {
   return launch(windowsPath(folder_ + toolName_), commandLine);
@@ -204,9 +200,13 @@ int ToolRun::launch(const std::string& application,
     ADD_FAILURE() << "needs FIELDPREP_WINDOWS=1 and a FIELDPREP_LAUNCHER";
     return -1;
   }
+  // The launcher reads the command line from a file beside the tool's
+  // folder, so that it may be as long as Windows allows.
+  std::string commandLineFile = folder_ + "../command-line.txt";
+  writeFile(commandLineFile, commandLine);
   command.push_back(windowsPath(temp_));
   command.push_back(application);
-  command.push_back(commandLine);
+  command.push_back(windowsPath(commandLineFile));
   return execute(command.front(), command);
 }
 
@@ -230,6 +230,15 @@ int ToolRun::execute(const std::string& executable,
       dup2(output[1], STDOUT_FILENO);
       close(output[0]);
       close(output[1]);
+      // The link names this process, which keeps its number across exec:
+      // under Wine the file is opened by Wine's server, for which "self"
+      // would be the server.
+      std::string log = folder_ + "fieldprep.log";
+      std::string standardOutput =
+          "/proc/" + std::to_string(getpid()) + "/fd/1";
+      unlink(log.c_str());
+      if (symlink(standardOutput.c_str(), log.c_str()) != 0)
+        _exit(127);
     }
     applyFileSizeLimit(fileSizeLimit_);
     applyAddressSpaceLimit(addressSpaceLimit_);

@@ -44,8 +44,9 @@ class ToolRun {
   // (RLIMIT_FSIZE) with SIGXFSZ ignored, so that a write past the limit fails
   // with EFBIG.
   void limitFileSize(long long bytes);
-  // Makes "fieldprep.log" a link to the tool's standard output, which a run
-  // collects into log(), so that a file-size limit does not cut the log.
+  // Runs from now on make "fieldprep.log" a link to the tool's standard
+  // output, which a run collects into log(), so that a file-size limit does
+  // not cut the log.
   void logThroughPipe();
   const std::string& log() const { return log_; }
   // Runs from now on are ended by SIGALRM after `seconds`, so that a run

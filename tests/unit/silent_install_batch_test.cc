@@ -23,6 +23,7 @@ const char* const defaultStart =
 
 const std::string controlCharacter = "holds a control character";
 const std::string nonAscii = "holds a non-ASCII byte";
+const std::string doubleQuote = "holds a double quote";
 const std::string tooLong = "is longer than 2000 characters";
 
 using Replacements = std::vector<std::pair<std::string, std::string>>;
@@ -146,21 +147,20 @@ struct ValueCase {
   Replacements expected;
 };
 
-// "%" is doubled everywhere, since cmd reads "%%" as one "%"; a double quote
-// is doubled only inside the quoted addresses, where the installer reads ""
-// as one. Nothing else is changed.
+// "%" is doubled everywhere, since cmd reads "%%" as one "%". Nothing else is
+// changed.
 TEST(ComposeSilentInstallBatch, ValuesEscapedForCmd) {
   const std::vector<ValueCase> cases = {
       {"boolean address", {{"baseurl", true}}, addresses("true", "", "")},
       {"boolean header value",
        {{"productname", false}},
        {{"REM  QOR ORBELIX Online Learning System\n", "REM  false\n"}}},
-      {"address with percent, quote, backslash and blank",
-       {{"baseurl", "https://h/a%20b \"q\" c:\\d"}},
-       addresses("https://h/a%%20b \"\"q\"\" c:\\d", "", "")},
+      {"address with percent, backslash and blank",
+       {{"baseurl", "https://h/a%20b q c:\\d\\"}},
+       addresses("https://h/a%%20b q c:\\d\\", "", "")},
       {"each address escaped in its own places",
-       {{"startupurl", "%S\""}, {"updateurl", "\"U%"}},
-       addresses("", "%%S\"\"", "\"\"U%%")},
+       {{"startupurl", "%S"}, {"updateurl", "U%"}},
+       addresses("", "%%S", "U%%")},
       {"header with percent, quote, backslash and blank",
        {{"state_branding", "50% \"off\" C:\\x %PATH%"}},
        {{"REM  QOR Online Assessment System\n",
@@ -181,7 +181,6 @@ TEST(ComposeSilentInstallBatch, ValuesEscapedForCmd) {
 
 // The limit counts the value as written, escapes included.
 TEST(ComposeSilentInstallBatch, ValuesUpToTwoThousandCharactersAsWritten) {
-  const std::string quotes(1000, '"');
   const std::vector<ValueCase> cases = {
       {"plain header value",
        {{"productname", std::string(2000, 'a')}},
@@ -195,9 +194,9 @@ TEST(ComposeSilentInstallBatch, ValuesUpToTwoThousandCharactersAsWritten) {
        {{"productversion", std::string(2000, '"')}},
        {{"Installer Version:      5.1.0.0001\n",
          "Installer Version:      " + std::string(2000, '"') + "\n"}}},
-      {"quotes doubled to the limit",
-       {{"updateurl", quotes}},
-       addresses("", "", quotes + quotes)},
+      {"percent signs in an address doubled to the limit",
+       {{"updateurl", std::string(1000, '%')}},
+       addresses("", "", std::string(2000, '%'))},
       {"plain address",
        {{"startupurl", std::string(2000, 's')}},
        addresses("", std::string(2000, 's'), "")},
@@ -289,10 +288,43 @@ TEST(ComposeSilentInstallBatch, RefusesValuesThatCmdWouldChange) {
        {{"startupurl", std::string(2001, 's')}},
        "startupurl",
        tooLong},
-      {"quotes doubled past the limit",
-       {{"baseurl", std::string(1000, '"') + "a"}},
+      {"percent signs in an address doubled past the limit",
+       {{"baseurl", std::string(1000, '%') + "a"}},
        "baseurl",
        tooLong},
+  });
+}
+
+// A double quote would end the quoted property wherever cmd or the installer
+// rebuilds the command line, and let the rest through as further properties
+// and options; no escape is safe, so an address with one is refused.
+TEST(ComposeSilentInstallBatch, RefusesDoubleQuotesInAddresses) {
+  expectRefusals({
+      {"property injected",
+       {{"baseurl", "https://h/x\" AUTOUPDATEFLAG=false \"y"}},
+       "baseurl",
+       doubleQuote},
+      {"log moved",
+       {{"startupurl", "https://h/x\" /lv other.log \"y"}},
+       "startupurl",
+       doubleQuote},
+      {"other package",
+       {{"updateurl", "https://h/x\" /i other.msi \"y"}},
+       "updateurl",
+       doubleQuote},
+      {"lone quote", {{"updateurl", "\""}}, "updateurl", doubleQuote},
+      {"control byte is named before a quote ahead of it",
+       {{"baseurl", "\"\t"}},
+       "baseurl",
+       controlCharacter},
+      {"non-ASCII byte is named before a quote ahead of it",
+       {{"startupurl", "\"\xC3\xA9"}},
+       "startupurl",
+       nonAscii},
+      {"quote is named before the length",
+       {{"updateurl", std::string(2001, 'a') + "\""}},
+       "updateurl",
+       doubleQuote},
   });
 }
 
@@ -307,11 +339,11 @@ TEST(ComposeSilentInstallBatch, NamesTheFirstBadValueInKeyOrder) {
       {"builddate", std::string(1001, '%')},
       {"baseurl", std::string(2001, 'b')},
       {"startupurl", "\xC3\xA9"},
-      {"updateurl", "\n"},
+      {"updateurl", "\""},
   };
   const std::string reasons[] = {tooLong,          controlCharacter, tooLong,
                                  controlCharacter, tooLong,          tooLong,
-                                 nonAscii,         controlCharacter};
+                                 nonAscii,         doubleQuote};
   for (size_t first = 0; first < bad.size(); ++first) {
     SCOPED_TRACE(bad[first].first);
     expectRefusals({{"", Members(bad.begin() + first, bad.end()),

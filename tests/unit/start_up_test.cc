@@ -1,12 +1,12 @@
 // The tool's folder, the joined JSON text, and the log that start-up opens.
 #include "start_up.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "expected_outputs.h"
 #include "platform.h"
@@ -156,6 +156,47 @@ TEST(PrepareRun, LogThatCannotBeOpenedEndsWithFourAndWritesNothing) {
   }
   EXPECT_FALSE(fileExists(folder + "missing"));
   EXPECT_TRUE(fs::is_directory(folder + "fieldprep.log"));
+}
+
+// An argument that the platform could not give exactly: the program path
+// names no folder that is safe to use, so nothing at all is written; any other
+// is logged as given and the run ends as if the parameters did not parse.
+TEST(PrepareRun, ArgumentThatIsNotExactEndsTheRun) {
+  struct Case {
+    int inexactArgument;
+    int exitCode;
+    bool logged;
+  } cases[] = {{0, 4, false}, {1, 2, true}, {2, 2, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.inexactArgument);
+    RunEndCatcher catcher;
+    std::string folder = scratchFolder();
+    std::string programPath = folder + toolFileName();
+    std::vector<std::string> arguments = {"{\"a\":", "\"b?\"}"};
+    Arguments args(programPath, arguments);
+    std::string argStr;
+    std::string appdir;
+
+    EXPECT_EQ(c.exitCode, exitCodeOf([&] {
+                prepareRun(args.argc(), args.argv(), &argStr, &appdir,
+                           c.inexactArgument);
+              }));
+    EXPECT_EQ("", argStr);
+    EXPECT_EQ(nullptr, logFile);
+    if (!c.logged) {
+      EXPECT_EQ("", lastMessage);
+      EXPECT_FALSE(fileExists(folder + "fieldprep.log"));
+      continue;
+    }
+    std::string message = "Failed to parse parameters file: \n* Argument " +
+                          std::to_string(c.inexactArgument) +
+                          " holds a character that the ANSI code page "
+                          "cannot represent.\n\n";
+    EXPECT_EQ(message, lastMessage);
+    EXPECT_EQ(
+        commandLineEntries(programPath, arguments) + "\n" + message + "\n",
+        readFile(folder + "fieldprep.log"));
+  }
 }
 
 }  // namespace

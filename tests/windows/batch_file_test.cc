@@ -2,50 +2,21 @@
 // folder (FIELDPREP_FAKE_MSIEXEC) that records its arguments as the C runtime
 // splits them: hostile values run no command of their own and reach the
 // installer exactly as the settings gave them.
-#include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <sstream>
-#include <string>
-#include <thread>
-#include <vector>
-
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "batch_run.h"
 #include "file_bytes.h"
 #include "tool_run.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string jsonString(const std::string& value) {
-  std::string text = "\"";
-  for (char c : value) {
-    if (c == '"' || c == '\\')
-      text += '\\';
-    text += c;
-  }
-  return text + "\"";
-}
-
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> result;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);)
-    result.push_back(line);
-  return result;
-}
-
-// cmd's START does not wait for the program it starts.
-bool waitFor(const ToolRun& tool, const std::string& name) {
-  for (int i = 0; i < 600; ++i) {
-    if (tool.exists(name))
-      return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return false;
-}
 
 struct Values {
   const char* productname;
@@ -56,10 +27,10 @@ struct Values {
 
 TEST(BatchFile, ValuesReachTheInstallerExactlyAndRunNothing) {
   const Values cases[] = {
-      {"QOR & echo injected > injected.txt",
-       "https://h/a\" & echo injected > injected.txt & \"b",
-       "x\"\" & echo injected > injected.txt & rem \"",
-       "\" | echo injected > injected.txt"},
+      {"QOR\" & echo injected > injected.txt & \"",
+       "https://h/a & echo injected > injected.txt & b",
+       "x) & echo injected > injected.txt & rem (",
+       " | echo injected > injected.txt"},
       {"%PATH% %1 %~x %%", "https://h/a%20b", "%PATH%;%1;%~x",
        "https://h/%~dp0%%"},
       {"a ^ b | c > d < e", "https://h/a ^& b | c > d < e (f) !PATH!",
@@ -80,7 +51,8 @@ TEST(BatchFile, ValuesReachTheInstallerExactlyAndRunNothing) {
 
     EXPECT_EQ(0, tool.launch("C:\\windows\\system32\\cmd.exe",
                              "cmd /c SILENT_INSTALL.BAT"));
-    ASSERT_TRUE(waitFor(tool, "msiexec-arguments.txt"));
+    ASSERT_TRUE(
+        waitUntil([&] { return tool.exists("msiexec-arguments.txt"); }));
     std::vector<std::string> expected = {
         "/i",
         "QOR_ORBELIX_Setup.msi",
@@ -100,6 +72,53 @@ TEST(BatchFile, ValuesReachTheInstallerExactlyAndRunNothing) {
                                       "msiexec-arguments.txt",
                                       "msiexec.exe"};
     EXPECT_EQ(files, tool.files());
+  }
+}
+
+// A double quote in an address would end its property wherever the command
+// line is rebuilt, and the rest would reach the installer as properties and
+// options of its own. Such a run is refused and leaves the previous batch
+// file, which still starts the installer as before.
+TEST(BatchFile, DoubleQuoteInAnAddressIsRefusedAndNothingOfItRuns) {
+  const char* fakeMsiexec = std::getenv("FIELDPREP_FAKE_MSIEXEC");
+  ASSERT_TRUE(fakeMsiexec && *fakeMsiexec)
+      << "FIELDPREP_FAKE_MSIEXEC is not set";
+  struct Case {
+    const char* key;
+    const char* value;
+  } cases[] = {
+      {"baseurl", "https://h/x\" AUTOUPDATEFLAG=false \"y"},
+      {"startupurl", "https://h/x\" /lv other.log \"y"},
+      {"updateurl", "https://h/x\" /i other.msi \"y"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.value);
+    ToolRun tool;
+    ASSERT_EQ(0, tool.run({"{\"baseurl\":\"https://h/b\"}"}));
+    std::string previous = tool.read("SILENT_INSTALL.BAT");
+
+    std::string settings =
+        std::string("{\"") + c.key + "\":" + jsonString(c.value) + "}";
+    EXPECT_EQ(6, tool.run({settings}));
+    std::string log = tool.read("fieldprep.log");
+    std::string message = std::string(
+                              "\nFailed to write SILENT_INSTALL.BAT "
+                              "file: the value of ") +
+                          c.key + " holds a double quote\n\n";
+    EXPECT_EQ(message,
+              log.substr(log.size() - std::min(log.size(), message.size())));
+    EXPECT_EQ(previous, tool.read("SILENT_INSTALL.BAT"));
+
+    fs::copy_file(fakeMsiexec, tool.folder() + "msiexec.exe");
+    EXPECT_EQ(0, tool.launch("C:\\windows\\system32\\cmd.exe",
+                             "cmd /c SILENT_INSTALL.BAT"));
+    ASSERT_TRUE(
+        waitUntil([&] { return tool.exists("msiexec-arguments.txt"); }));
+    std::vector<std::string> expected = {
+        "/i",          "QOR_ORBELIX_Setup.msi", "/qr",
+        "/lv",         "install.log",           "AUTOUPDATEFLAG=true",
+        "STARTUPURL=", "BASEURL=https://h/b",   "UPDATEURL="};
+    EXPECT_EQ(expected, lines(tool.read("msiexec-arguments.txt")));
   }
 }
 

@@ -1,13 +1,15 @@
 // The Windows tool started with exact command lines, as a Windows caller
-// starts it: the runtime's splitting of the arguments, the program path as
+// starts it: the standard splitting of the arguments, the program path as
 // the caller wrote it, and the temporary folder from TMP.
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
+#include "expected_outputs.h"
 #include "file_bytes.h"
 #include "tool_run.h"
 
@@ -24,6 +26,14 @@ std::string argumentEntries(const std::string& log) {
   if (begin == std::string::npos || end == std::string::npos)
     return "(no argument entries in the log)";
   return log.substr(begin + 1, end - begin);
+}
+
+std::vector<std::string> filesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 bool contains(const std::string& text, const std::string& part) {
@@ -52,6 +62,12 @@ TEST(CommandLine, ArgumentsAreSplitAsTheWindowsRuntimeSplitsThem) {
       // No wildcard expansion, although fieldprep.exe lies in the folder.
       {"*.exe", {"*.exe"}, nullptr},
       {"\"\"", {""}, "{}"},
+      // Inside a stretch "" is one quote and the stretch goes on; outside,
+      // "" opens and closes an empty one.
+      {R"("a""b c" d""e "" "x""")", {R"(a"b c)", "de", "", R"(x")"}, nullptr},
+      {R"("{""a"":""b""""c""}")", {R"({"a":"b""c"})"}, nullptr},
+      // Runs of blanks and tabs around the arguments count for nothing.
+      {" \t {}\t \t", {"{}"}, "{}"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.tail);
@@ -157,6 +173,91 @@ TEST(CommandLine, TemporaryFolderThatTheCodePageCannotNameIsNotUsed) {
     EXPECT_TRUE(fs::exists(lookalike + "QORConfiguration.json"));
     EXPECT_TRUE(contains(tool.read("QORConfiguration.json"),
                          "\"SchoolName\" : \"app\""));
+  }
+}
+
+// The program path ends at the first blank outside quotes; its quotes are
+// dropped and its backslashes kept, also one before a quote.
+TEST(CommandLine, ProgramPathKeepsItsBackslashesAndDropsItsQuotes) {
+  ToolRun tool;
+  tool.makeFolder("sub dir");
+  ASSERT_EQ(0, tool.runCommandLine(R"("sub dir\"fieldprep.exe {})"));
+  std::string log = tool.read("sub dir/fieldprep.log");
+  EXPECT_EQ(0u,
+            log.find(commandLineEntries(R"(sub dir\fieldprep.exe)", {"{}"}) +
+                     "AppDir:\nsub dir\\\n\n"))
+      << log;
+  EXPECT_TRUE(tool.exists("sub dir/SILENT_INSTALL.BAT"));
+  EXPECT_FALSE(tool.exists("fieldprep.log"));
+}
+
+// Under a folder that the ANSI code page cannot name, the tool would find its
+// files under a lookalike ("Lukasz" for "Łukasz"): it ends with 4 and reads,
+// writes and deletes nothing, neither there nor in the temporary folder.
+TEST(CommandLine, ProgramPathThatTheCodePageCannotNameEndsWithFour) {
+  ToolRun tool;
+  const std::string folders[] = {"\xC5\x81ukasz/", "Lukasz/"};
+  for (const std::string& folder : folders) {
+    tool.makeFolder(folder);
+    tool.write(folder + "QORConfiguration.json", "{\"SchoolID\":\"1\"}");
+  }
+  fs::copy_file(tool.folder() + "fieldprep.exe",
+                tool.folder() + folders[0] + "fieldprep.exe");
+  tool.writeTemp("QORConfiguration.json", "{\"SchoolID\":\"2\"}");
+  std::string programPath = tool.appdir() + folders[0] + "fieldprep.exe";
+  programPath.replace(programPath.rfind('/'), 1, "\\");
+
+  EXPECT_EQ(4,
+            tool.launch(programPath, windowsCommandLine(programPath, {"{}"})));
+  EXPECT_EQ(std::vector<std::string>({"QORConfiguration.json"}),
+            filesIn(tool.folder() + folders[1]));
+  EXPECT_EQ(
+      std::vector<std::string>({"QORConfiguration.json", "fieldprep.exe"}),
+      filesIn(tool.folder() + folders[0]));
+  EXPECT_EQ("{\"SchoolID\":\"2\"}", tool.readTemp("QORConfiguration.json"));
+}
+
+// An argument that the ANSI code page cannot hold would reach the tool as a
+// lookalike or "?": the log shows the arguments as converted, and the run
+// ends as if the parameters did not parse, naming the argument. Nothing else
+// is read, deleted or written.
+TEST(CommandLine, ArgumentThatTheCodePageCannotHoldEndsWithTwo) {
+  struct Case {
+    std::vector<std::string> arguments;
+    std::vector<std::string> converted;  // as the log shows them
+    int refused;
+  } cases[] = {
+      {{"{\"updateurl\":\"http://h.example/\xE4\xB8\xAD\"}"},
+       {"{\"updateurl\":\"http://h.example/?\"}"},
+       1},
+      {{"{\"schoolname\":",
+        "\"\xC5\x81\xC3\xB3"
+        "d\xC5\xBA\"}"},
+       {"{\"schoolname\":",
+        "\"L\xF3"
+        "dz\"}"},
+       2},
+      {{"{\"a\":\"\xC3\xA9\"", "\xC4\x81", "\xE4\xB8\xAD}"},
+       {"{\"a\":\"\xE9\"", "a", "?}"},
+       2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.converted.back());
+    ToolRun tool;
+    tool.write("QORConfiguration.json", "{\"SchoolID\":\"1\"}");
+    tool.writeTemp("QORConfiguration.json", "{\"SchoolID\":\"2\"}");
+    EXPECT_EQ(2, tool.run(c.arguments));
+    EXPECT_EQ(commandLineEntries(tool.programPath(), c.converted) +
+                  "\nFailed to parse parameters file: \n* Argument " +
+                  std::to_string(c.refused) +
+                  " holds a character that the ANSI code page cannot "
+                  "represent.\n\n\n",
+              tool.read("fieldprep.log"));
+    EXPECT_EQ(std::vector<std::string>(
+                  {"QORConfiguration.json", "fieldprep.exe", "fieldprep.log"}),
+              tool.files());
+    EXPECT_EQ("{\"SchoolID\":\"1\"}", tool.read("QORConfiguration.json"));
+    EXPECT_EQ("{\"SchoolID\":\"2\"}", tool.readTemp("QORConfiguration.json"));
   }
 }
 
