@@ -283,8 +283,8 @@ std::string linkTarget(const std::string& path) {
   bool onDrive = target.size() > 6 && target[5] == L':';
   if (onDrive && target.compare(0, longPrefix.size(), longPrefix) == 0)
     target.erase(0, longPrefix.size());
-  std::string narrow = toAnsi(target);
-  return narrow.empty() ? path : narrow;
+  std::string narrow;
+  return toAnsi(target, &narrow) && !narrow.empty() ? narrow : path;
 }
 
 TargetState probeOutputTarget(const std::string& path) {
