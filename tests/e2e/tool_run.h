@@ -20,7 +20,11 @@
 class ToolRun {
  public:
   // `tempName`: the name of the temporary folder beside the tool's folder.
+  // Both lie in a fresh folder of the run's own, removed with it.
   explicit ToolRun(const std::string& tempName = "tmp");
+  ~ToolRun();
+  ToolRun(const ToolRun&) = delete;
+  ToolRun& operator=(const ToolRun&) = delete;
 
   static bool windows();
 
@@ -74,6 +78,7 @@ class ToolRun {
   const std::string& tempFolder() const { return temp_; }
 
  private:
+  std::string root_;    // the folder that holds both, ending with '/'
   std::string folder_;  // the tool's folder, ending with '/'
   std::string temp_;    // the temporary folder, ending with '/'
   std::string toolName_;
