@@ -99,6 +99,7 @@ ToolRun::ToolRun(const std::string& tempName) {
   fs::create_directories(root_ + tempName);
   folder_ = fs::absolute(root_ + "app").generic_string() + "/";
   temp_ = fs::absolute(root_ + tempName).generic_string() + "/";
+  tmpdir_ = temp_;
   toolName_ = fs::path(binary).filename().string();
   if (!binary.empty())
     fs::copy_file(binary, folder_ + toolName_);
@@ -147,6 +148,11 @@ int ToolRun::runVector(const std::vector<std::string>& arguments) {
 }
 
 void ToolRun::limitFileSize(long long bytes) { fileSizeLimit_ = bytes; }
+
+void ToolRun::setTmpdir(const char* value) {
+  tmpdirSet_ = value != nullptr;
+  tmpdir_ = value ? value : "";
+}
 
 void ToolRun::logThroughPipe() {
   fs::remove(folder_ + "fieldprep.log");
@@ -197,7 +203,10 @@ int ToolRun::execute(const std::string& executable,
     // Under Wine the launcher sets the temporary folder; TMPDIR would also
     // move Wine's server socket and so start a new server for every run.
     if (!windows()) {
-      setenv("TMPDIR", temp_.c_str(), 1);
+      if (tmpdirSet_)
+        setenv("TMPDIR", tmpdir_.c_str(), 1);
+      else
+        unsetenv("TMPDIR");
       setenv("TMP", temp_.c_str(), 1);
       setenv("TEMP", temp_.c_str(), 1);
     }

@@ -48,6 +48,10 @@ class ToolRun {
   // (RLIMIT_FSIZE) with SIGXFSZ ignored, so that a write past the limit fails
   // with EFBIG.
   void limitFileSize(long long bytes);
+  // Runs from now on get this TMPDIR in place of the temporary folder; null
+  // leaves TMPDIR unset. Not under Windows, where the launcher sets the
+  // temporary folder.
+  void setTmpdir(const char* value);
   // Makes "fieldprep.log" a link to the tool's standard output, which a run
   // collects into log(), so that a file-size limit does not cut the log.
   void logThroughPipe();
@@ -82,6 +86,8 @@ class ToolRun {
   std::string folder_;  // the tool's folder, ending with '/'
   std::string temp_;    // the temporary folder, ending with '/'
   std::string toolName_;
+  bool tmpdirSet_ = true;
+  std::string tmpdir_;  // TMPDIR of the runs when tmpdirSet_
   long long fileSizeLimit_ = -1;
   bool logThroughPipe_ = false;
   std::string log_;
