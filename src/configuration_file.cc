@@ -55,11 +55,6 @@ bool byName(const StyledMember& a, const StyledMember& b) {
 
 }  // namespace
 
-std::string camelCaseKey(const std::string& key) {
-  const char* name = writtenName(key);
-  return name ? name : "?";
-}
-
 std::string composeConfigurationText(const Json::Value& root) {
   std::vector<StyledMember> members;
   if (root.isObject())
