@@ -8,6 +8,7 @@
 #include "run_log.h"
 #include "settings_document.h"
 #include "styled_text.h"
+#include "text_format.h"
 
 const char* const configurationFileName = "QORConfiguration.json";
 

@@ -45,8 +45,7 @@ void logCommandLine(int argc, char** argv) {
 int prepareRun(int argc, char** argv, std::string* argStr,
                std::string* appdir) {
   *appdir = toolFolder(argc > 0 ? argumentAt(argv, 0) : "");
-  logFile = std::fopen((*appdir + "fieldprep.log").c_str(), "wb");
-  if (!logFile) {
+  if (!openLog(*appdir + "fieldprep.log")) {
     finish(4, true);
     return 4;
   }

@@ -64,7 +64,7 @@ RunEndCatcher::~RunEndCatcher() {
 }
 
 LogCapture::LogCapture() : path_(scratchFolder() + "fieldprep.log") {
-  logFile = std::fopen(path_.c_str(), "wb");
+  openLog(path_);
 }
 
 LogCapture::~LogCapture() { closeLog(); }
