@@ -141,8 +141,7 @@ void checkBatch(const std::string& batch, const std::string addresses[3]) {
 }
 
 // The merged addresses, as the written configuration file holds them.
-void readAddresses(const std::string& configuration,
-                   std::string addresses[3]) {
+void readAddresses(const std::string& configuration, std::string addresses[3]) {
   Json::Value root;
   Json::Reader reader;
   check(reader.parse(configuration, root, false),
@@ -154,8 +153,9 @@ void readAddresses(const std::string& configuration,
 
 void checkEarlyEnd(int exitCode) {
   if (exitCode == 6) {
-    check(startsWith(lastMessage, "Failed to write SILENT_INSTALL.BAT file: "
-                                  "the value of "),
+    check(startsWith(lastMessage,
+                     "Failed to write SILENT_INSTALL.BAT file: "
+                     "the value of "),
           "exit code 6 without the refusal message");
     return;
   }

@@ -3,6 +3,4 @@
 // beside it. The run log and the exit code are its only report.
 #include "run.h"
 
-int main(int argc, char** argv) {
-  runTool(argc, argv);
-}
+int main(int argc, char** argv) { runTool(argc, argv); }

@@ -55,10 +55,11 @@ inline void removeScratchFolder(const std::string& folder) {
     return;
   for (auto it = fs::recursive_directory_iterator(
            folder, fs::directory_options::skip_permission_denied, error);
-       !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+       !error && it != fs::recursive_directory_iterator();
+       it.increment(error)) {
     if (it->is_directory(error) && !it->is_symlink(error))
-      fs::permissions(it->path(), fs::perms::owner_all,
-                      fs::perm_options::add, error);
+      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add,
+                      error);
   }
   fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add, error);
   fs::remove_all(folder, error);

@@ -1,8 +1,8 @@
 // Whole runs of the built tool: exit codes and every file byte for byte.
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "expected_outputs.h"
 #include "tool_run.h"
@@ -38,8 +38,8 @@ std::string logTail(const ToolRun& tool, const std::string& dump,
                     const std::string& written) {
   std::string path = tool.appdir() + "QORConfiguration.json";
   return "Before Readme write:\n" + dump + "\n" + "\nOpen cgf file: " + path +
-         "\n" + "write:\n" + written + "\n" + "\nSuccessfully updated : " +
-         path + "\n\n";
+         "\n" + "write:\n" + written + "\n" +
+         "\nSuccessfully updated : " + path + "\n\n";
 }
 
 TEST(Run, WithoutArgumentsLogsTheCommandLineAndEndsWithOne) {
@@ -92,9 +92,9 @@ TEST(Run, MergesParametersIntoTheConfigurationAndRerunsToTheSameFile) {
       "{\r\n  // kept settings\r\n  \"SchoolID\" : \"7\",\r\n"
       "  \"Foo\" : true,\r\n  \"AutoUpdateFlag\" : \"TRUE\"\r\n}\r\n";
   tool.write("QORConfiguration.json", configuration);
-  std::vector<std::string> arguments = {
-      "{\"baseurl\":\"https://h/a\",", "\"ProductName\":\"Q\",",
-      "\"schoolid\":5}"};
+  std::vector<std::string> arguments = {"{\"baseurl\":\"https://h/a\",",
+                                        "\"ProductName\":\"Q\",",
+                                        "\"schoolid\":5}"};
   ASSERT_EQ(0, tool.run(arguments));
 
   std::string written =
@@ -135,7 +135,8 @@ TEST(Run, MergesParametersIntoTheConfigurationAndRerunsToTheSameFile) {
 
 TEST(Run, CopyInTheTemporaryFolderIsReadAndDeleted) {
   ToolRun tool;
-  tool.write("QORConfiguration.json", "{\"SchoolName\":\"from the tool's folder\"}");
+  tool.write("QORConfiguration.json",
+             "{\"SchoolName\":\"from the tool's folder\"}");
   tool.writeTemp("QORConfiguration.json", "{\"SchoolName\":\"from the copy\"}");
   ASSERT_EQ(0, tool.run({"{}"}));
   EXPECT_FALSE(tool.existsTemp("QORConfiguration.json"));
@@ -173,8 +174,9 @@ TEST(Run, TemporaryFolderFromTmpdir) {
     EXPECT_NE(std::string::npos, log.find("TmpDir:\n" + expected + "\n\n"));
     bool copyTaken = expected == tool.tmpDir();
     EXPECT_EQ(!copyTaken, tool.existsTemp("QORConfiguration.json"));
-    EXPECT_EQ(copyTaken, tool.read("QORConfiguration.json").find("from the copy") !=
-                             std::string::npos);
+    EXPECT_EQ(copyTaken,
+              tool.read("QORConfiguration.json").find("from the copy") !=
+                  std::string::npos);
   }
 }
 
@@ -226,7 +228,8 @@ TEST(Run, OutputThatCannotBeOpenedEndsWithItsCode) {
     bool readmeWritten;
     bool batchWritten;
   } cases[] = {
-      {"README.txt", 5, "Failed to open output file: @README.txt", false, false},
+      {"README.txt", 5, "Failed to open output file: @README.txt", false,
+       false},
       {"SILENT_INSTALL.BAT", 6,
        "Failed to open SILENT_INSTALL.BAT file: @SILENT_INSTALL.BAT", true,
        false},
@@ -246,8 +249,8 @@ TEST(Run, OutputThatCannotBeOpenedEndsWithItsCode) {
     std::string ending = "\n" + message + "\n\n";
     ASSERT_GE(log.size(), ending.size());
     EXPECT_EQ(ending, log.substr(log.size() - ending.size()));
-    EXPECT_EQ(c.readmeWritten, tool.exists("README.txt") &&
-                                   tool.read("README.txt") != "");
+    EXPECT_EQ(c.readmeWritten,
+              tool.exists("README.txt") && tool.read("README.txt") != "");
     EXPECT_EQ(c.batchWritten, tool.exists("SILENT_INSTALL.BAT") &&
                                   tool.read("SILENT_INSTALL.BAT") != "");
     EXPECT_FALSE(tool.exists(std::string(c.blocked) + ".tmp"));

@@ -1,16 +1,16 @@
 #include "tool_run.h"
 
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
-
-#include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "file_bytes.h"
 #include "scratch_folder.h"
@@ -90,9 +90,8 @@ ToolRun::ToolRun(const std::string& tempName) {
   const testing::TestInfo* test =
       testing::UnitTest::GetInstance()->current_test_info();
   root_ = makeScratchFolder(
-      testing::TempDir(),
-      "fieldprep-" + std::string(test->test_suite_name()) + "." + test->name() +
-          "-");
+      testing::TempDir(), "fieldprep-" + std::string(test->test_suite_name()) +
+                              "." + test->name() + "-");
   if (root_.empty())
     ADD_FAILURE() << "no scratch folder in " << testing::TempDir();
   fs::create_directories(root_ + "app");
@@ -251,7 +250,8 @@ void ToolRun::link(const std::string& name, const std::string& target) const {
 std::string ToolRun::readTemp(const std::string& name) const {
   return readFile(temp_ + name);
 }
-void ToolRun::writeTemp(const std::string& name, const std::string& bytes) const {
+void ToolRun::writeTemp(const std::string& name,
+                        const std::string& bytes) const {
   writeFile(temp_ + name, bytes);
 }
 bool ToolRun::existsTemp(const std::string& name) const {

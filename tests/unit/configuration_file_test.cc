@@ -2,11 +2,11 @@
 // it into the tool's folder with its log entries and messages.
 #include "configuration_file.h"
 
-#include <filesystem>
-#include <string>
-
 #include <gtest/gtest.h>
 #include <json/json.h>
+
+#include <filesystem>
+#include <string>
 
 #include "expected_outputs.h"
 #include "run_log.h"

@@ -2,12 +2,12 @@
 // folder first (consumed), else the tool's folder; only safe copies count.
 #include "configuration_input.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
-
-#include <gtest/gtest.h>
 #ifndef _WIN32
 #include <sys/resource.h>
 #include <unistd.h>

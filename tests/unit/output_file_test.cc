@@ -2,10 +2,10 @@
 // or not at all.
 #include "output_file.h"
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "test_support.h"
 

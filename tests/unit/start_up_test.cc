@@ -1,12 +1,12 @@
 // The tool's folder, the joined JSON text, and the log that start-up opens.
 #include "start_up.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "expected_outputs.h"
 #include "platform.h"

@@ -1,10 +1,10 @@
 // The configuration file's layout: escapes, member order and line breaks.
 #include "styled_text.h"
 
-#include <string>
-
 #include <gtest/gtest.h>
 #include <json/json.h>
+
+#include <string>
 
 namespace {
 

@@ -1,14 +1,13 @@
 #include "test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "run_log.h"
 #include "scratch_folder.h"
 #include "settings_document.h"
-
 
 namespace {
 

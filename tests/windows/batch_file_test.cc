@@ -2,6 +2,8 @@
 // folder (FIELDPREP_FAKE_MSIEXEC) that records its arguments as the C runtime
 // splits them: hostile values run no command of their own and reach the
 // installer exactly as the settings gave them.
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -9,8 +11,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "file_bytes.h"
 #include "tool_run.h"

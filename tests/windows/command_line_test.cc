@@ -1,12 +1,12 @@
 // The Windows tool started with exact command lines, as a Windows caller
 // starts it: the runtime's splitting of the arguments, the program path as
 // the caller wrote it, and the temporary folder from TMP.
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "file_bytes.h"
 #include "tool_run.h"
