@@ -13,6 +13,8 @@
 #include "start_up.h"
 #include "styled_text.h"
 
+// The steps in their order, each one call; the values that pass from one
+// step to the next are locals here.
 void runTool(int argc, char** argv) {
   Json::Features features;
   std::string appdir;
