@@ -1,36 +1,44 @@
-// Whole runs of the tool in memory, from one input: the configuration text up
-// to its first NUL byte, the command-line argument after it. On every input:
-// - the run ends early only where a load refuses its text: exit code 2 with
-//   the parse-failure message (finish is made to throw, so the run comes back
-//   here instead of ending the process);
-// - a batch file that is composed holds every address exactly as the
+// Whole runs of the tool, as main() runs it, in a scratch folder of the
+// fuzzer's own. One input: the configuration text up to its first NUL byte,
+// the command-line argument after it. On every input:
+// - the run ends early only where a load refuses its text (exit code 2 with
+//   the parse-failure message) or the batch file refuses a value (exit code
+//   6); finish is made to throw, so the run comes back here instead of
+//   ending the process;
+// - a batch file that is written holds every address exactly as the
 //   installer will read it back, and nothing cmd would run or expand;
-// - when the run succeeds, the configuration text parses again and, loaded
-//   and merged with the same parameters, gives the same text.
+// - when the run succeeds, a second run with the same argument on the
+//   configuration file it wrote writes that file again byte for byte (or
+//   refuses a value of the command line in the batch file).
 #include <json/json.h>
+#include <stdlib.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
-#include "configuration_file.h"
-#include "merge_rules.h"
-#include "readme.h"
+#include "run.h"
 #include "run_log.h"
-#include "settings_document.h"
-#include "silent_install_batch.h"
-#include "start_up.h"
-#include "styled_text.h"
-#include "text_mode.h"
 
 namespace {
+
+namespace fs = std::filesystem;
 
 struct RunEnded {
   int exitCode;
 };
 
 void throwRunEnded(int exitCode) { throw RunEnded{exitCode}; }
+
+// The scratch folder: the tool's folder "app/" and the temporary folder
+// "tmp/" in it.
+std::string scratch;
+
+void removeScratch() { fs::remove_all(scratch); }
 
 void check(bool holds, const char* what) {
   if (holds)
@@ -43,40 +51,27 @@ bool startsWith(const std::string& text, const std::string& prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
 }
 
-struct RunOutputs {
-  std::string dump;
-  std::string readme;
-  std::string batch;
-  bool batchComposed = false;
-  std::string configuration;
-  std::string addresses[3];  // startupurl, baseurl, updateurl as merged
-};
+std::string appFile(const char* name) { return scratch + "app/" + name; }
 
-// Steps 5 to 13 of a run, each output composed instead of written.
-RunOutputs runInMemory(const std::string& configText,
-                       const std::string& argStr) {
-  Json::Features features;
-  SettingsDocument cfgFile;
-  SettingsDocument params;
-  cfgFile.loadSettings(configurationFileName, configText, features);
-  params.loadSettings("parameters", argStr, features);
-  cfgFile.addMissingParameters(params.getRoot());
-  applyMergeRules(cfgFile, params);
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
 
-  const Json::Value& root = cfgFile.getRoot();
-  RunOutputs out;
-  out.dump = styledText(root);
-  logEntry("Before Readme write:\n%s\n", out.dump.c_str());
-  out.readme = composeReadme(root);
-  BatchRefusal refusal;
-  out.batchComposed = composeSilentInstallBatch(root, &out.batch, &refusal);
-  out.addresses[0] = settingOr(root, "startupurl", "");
-  out.addresses[1] = settingOr(root, "baseurl", "");
-  out.addresses[2] = settingOr(root, "updateurl", "");
-  for (const char* key : readmeOnlyKeys)
-    cfgFile.removeSetting(key);
-  out.configuration = composeConfigurationText(cfgFile.getRoot());
-  return out;
+// Runs the tool on `argument`; returns its exit code.
+int runOnce(std::string argument) {
+  std::string program = appFile("fieldprep");
+  char* argv[] = {&program[0], &argument[0], nullptr};
+  lastMessage.clear();
+  try {
+    runTool(2, argv);
+  } catch (const RunEnded& end) {
+    return end.exitCode;
+  }
+  check(false, "the run came back without ending");
+  return -1;
 }
 
 // Reads a quoted installer property value that begins at `at`, just after its
@@ -117,50 +112,73 @@ void checkStartLine(const std::string& line, const std::string addresses[3]) {
   check(at == line.size(), "text after the last property");
 }
 
-void checkBatch(const RunOutputs& out) {
+// The batch file as written: CR LF line ends, no other control byte.
+void checkBatch(const std::string& batch, const std::string addresses[3]) {
   size_t lines = 0;
   size_t lineStart = 0;
-  for (size_t i = 0; i < out.batch.size(); ++i) {
-    unsigned char byte = static_cast<unsigned char>(out.batch[i]);
-    if (byte == '\n') {
+  size_t lastLineStart = 0;
+  for (size_t i = 0; i < batch.size(); ++i) {
+    unsigned char byte = static_cast<unsigned char>(batch[i]);
+    if (byte == '\r') {
+      check(i + 1 < batch.size() && batch[i + 1] == '\n', "CR without LF");
       check(i - lineStart < 8191, "batch line too long for cmd");
       ++lines;
-      lineStart = i + 1;
+      lastLineStart = lineStart;
+      lineStart = i + 2;
+      ++i;
       continue;
     }
     check(byte >= 0x20 && byte != 0x7F, "control byte in the batch file");
     if (byte == '%') {
-      size_t run = out.batch.find_first_not_of('%', i) - i;
+      size_t run = batch.find_first_not_of('%', i) - i;
       check(run % 2 == 0, "lone % in the batch file");
       i += run - 1;
     }
   }
   check(lines == 29 || lines == 31, "batch line count");
-  check(lineStart == out.batch.size(), "batch file ends with a line end");
-  size_t start = out.batch.rfind('\n', out.batch.size() - 2) + 1;
-  checkStartLine(out.batch.substr(start, out.batch.size() - 1 - start),
-                 out.addresses);
+  check(lineStart == batch.size(), "batch file ends with a line end");
+  checkStartLine(batch.substr(lastLineStart, lineStart - 2 - lastLineStart),
+                 addresses);
 }
 
-void checkRunEnd(const RunEnded& end) {
-  check(end.exitCode == 2, "a load ended the run with a code other than 2");
+// The merged addresses, as the written configuration file holds them.
+void readAddresses(const std::string& configuration, std::string addresses[3]) {
+  Json::Value root;
+  Json::Reader reader;
+  check(reader.parse(configuration, root, false),
+        "the written configuration does not parse");
+  const char* const keys[] = {"StartupURL", "BaseURL", "UpdateURL"};
+  for (int i = 0; i < 3; ++i)
+    addresses[i] = root.get(keys[i], "").asString();
+}
+
+void checkEarlyEnd(int exitCode) {
+  if (exitCode == 6) {
+    check(startsWith(lastMessage,
+                     "Failed to write SILENT_INSTALL.BAT file: "
+                     "the value of "),
+          "exit code 6 without the refusal message");
+    return;
+  }
+  check(exitCode == 2, "a run ended with a code other than 0, 2 or 6");
   check(startsWith(lastMessage,
-                   "Failed to parse QORConfiguration.json file: "
-                   "\n") ||
+                   "Failed to parse QORConfiguration.json file: \n") ||
             startsWith(lastMessage, "Failed to parse parameters file: \n"),
         "exit code 2 without the parse-failure message");
-}
-
-// A fresh log for each run; finish() closes it.
-void openLog() {
-  if (!logFile)
-    logFile = std::fopen("/dev/null", "wb");
-  lastMessage.clear();
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  const char* parent = std::getenv("TMPDIR");
+  std::string folder = std::string(parent && *parent ? parent : "/tmp") +
+                       "/fieldprep-fuzz.XXXXXX";
+  check(mkdtemp(&folder[0]) != nullptr, "no scratch folder");
+  scratch = folder + "/";
+  fs::create_directory(scratch + "app");
+  fs::create_directory(scratch + "tmp");
+  std::atexit(removeScratch);
+  setenv("TMPDIR", (scratch + "tmp").c_str(), 1);
   setExitFunction(throwRunEnded);
   return 0;
 }
@@ -173,37 +191,37 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string argument =
       split == std::string::npos ? "" : input.substr(split + 1);
   argument = argument.substr(0, argument.find('\0'));
-  char program[] = "fieldprep";
-  char* argv[] = {program, &argument[0], nullptr};
-  std::string argStr = joinArguments(2, argv);
 
-  openLog();
-  RunOutputs first;
-  try {
-    first = runInMemory(configText, argStr);
-  } catch (const RunEnded& end) {
-    checkRunEnd(end);
+  for (const auto& entry : fs::directory_iterator(scratch + "app"))
+    fs::remove_all(entry.path());
+  std::ofstream(appFile("QORConfiguration.json"), std::ios::binary)
+      << configText;
+
+  int exitCode = runOnce(argument);
+  if (exitCode != 0) {
+    checkEarlyEnd(exitCode);
     return 0;
   }
-  if (!first.batchComposed)
-    return 0;  // the run ends with exit code 6, before the configuration
-  checkBatch(first);
+  std::string configuration = readFile(appFile("QORConfiguration.json"));
+  std::string addresses[3];
+  readAddresses(configuration, addresses);
+  checkBatch(readFile(appFile("SILENT_INSTALL.BAT")), addresses);
 
-  // The next run reads the file as written, with CR LF line ends.
-  openLog();
-  RunOutputs second;
-  try {
-    second = runInMemory(textModeBytes(first.configuration + "\n"), argStr);
-  } catch (const RunEnded&) {
-    check(false, "the written configuration does not load again");
+  // The written file holds none of the values that only the README and the
+  // batch file show, so the second run may take the command line's and
+  // refuse one of them in the batch file, before the configuration.
+  exitCode = runOnce(argument);
+  check(exitCode == 0 || exitCode == 6,
+        "the written configuration does not load");
+  if (exitCode == 6) {
+    checkEarlyEnd(exitCode);
+    return 0;
   }
-  if (second.configuration != first.configuration) {
-    std::fprintf(stderr, "first:\n%s\nsecond:\n%s\n",
-                 first.configuration.c_str(), second.configuration.c_str());
+  std::string again = readFile(appFile("QORConfiguration.json"));
+  if (again != configuration) {
+    std::fprintf(stderr, "first:\n%s\nsecond:\n%s\n", configuration.c_str(),
+                 again.c_str());
     check(false, "the written configuration is not written again the same");
   }
-  if (logFile)
-    std::fclose(logFile);
-  logFile = nullptr;
   return 0;
 }

@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# Sets up and builds the tool, then runs it on the bundled sample settings in
-# a scratch folder and shows the four files it leaves there.
+# Installs and builds only what the tool needs (in build-demo/, without the
+# tests), then runs it on the bundled sample settings in a scratch folder and
+# shows the four files it leaves there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
-bash scripts/build.sh >/dev/null
+bash scripts/setup.sh --tool-only
+cmake -S . -B build-demo -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DFIELDPREP_TESTS=OFF >/dev/null
+cmake --build build-demo -j"$(nproc)" --target fieldprep >/dev/null
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/fieldprep-demo.XXXXXX")
 mkdir "$scratch/tmp"
-cp build/fieldprep "$scratch/"
+cp build-demo/fieldprep "$scratch/"
 cp samples/QORConfiguration.json "$scratch/"
 settings=$(cat samples/settings.json)
 

@@ -18,6 +18,10 @@ for target in "${targets[@]}"; do
   cmake --build build-fuzz -j"$(nproc)" --target "fieldprep_${target}_fuzzer"
 done
 
+# The target runs the tool in a scratch folder under TMPDIR: one in
+# build-fuzz/, where a crash leaves the run's files.
+mkdir -p build-fuzz/scratch
+export TMPDIR=$PWD/build-fuzz/scratch
 export ASAN_OPTIONS="abort_on_error=1:detect_leaks=1:strict_string_checks=1"
 export UBSAN_OPTIONS="abort_on_error=1:halt_on_error=1:print_stacktrace=1"
 share=$(( seconds / ${#targets[@]} ))

@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build and the tests need, where they
 # are missing. Run as root, or as a user who may use sudo.
+#   bash scripts/setup.sh              # everything the test command needs
+#   bash scripts/setup.sh --tool-only  # only what building the tool needs
 set -euo pipefail
 
-packages=(cmake g++ make libjsoncpp-dev libgtest-dev googletest
-  # The Windows build and its tests under Wine (scripts/test-windows.sh).
-  g++-mingw-w64-x86-64-posix wine64 wine dpkg-dev wixl
-  # The sanitizer build and the fuzz targets (scripts/test-sanitizers.sh,
-  # scripts/fuzz.sh).
-  clang libclang-rt-14-dev)
+packages=(cmake g++ make libjsoncpp-dev)
+if [ "${1:-}" != "--tool-only" ]; then
+  packages+=(libgtest-dev googletest
+    # The Windows build and its tests under Wine (scripts/test-windows.sh).
+    g++-mingw-w64-x86-64-posix wine64 wine dpkg-dev wixl
+    # The sanitizer build and the fuzz targets (scripts/test-sanitizers.sh,
+    # scripts/fuzz.sh): the compiler-rt of the release's default clang.
+    clang libclang-rt-dev)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

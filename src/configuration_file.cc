@@ -8,6 +8,7 @@
 #include "run_log.h"
 #include "settings_document.h"
 #include "styled_text.h"
+#include "text_format.h"
 
 const char* const configurationFileName = "QORConfiguration.json";
 
@@ -54,11 +55,6 @@ bool byName(const StyledMember& a, const StyledMember& b) {
 }
 
 }  // namespace
-
-std::string camelCaseKey(const std::string& key) {
-  const char* name = writtenName(key);
-  return name ? name : "?";
-}
 
 std::string composeConfigurationText(const Json::Value& root) {
   std::vector<StyledMember> members;

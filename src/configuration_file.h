@@ -9,11 +9,9 @@
 
 extern const char* const configurationFileName;
 
-// The keys that only the README and the batch file show.
+// The keys the file never holds: the values that only the README and the
+// batch file show, and "enablelcs", which no output shows.
 extern const char* const readmeOnlyKeys[10];
-
-// The written name of a document key, or "?" for a key outside the table.
-std::string camelCaseKey(const std::string& key);
 
 // The file's text (LF line ends) for a merged tree without its README-only
 // keys: known keys under their written names, every other one as it is.

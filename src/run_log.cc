@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstdlib>
 
+#include "text_format.h"
+
 FILE* logFile = nullptr;
 std::string lastMessage;
 
@@ -10,27 +12,11 @@ namespace {
 
 ExitFunction exitFunction = std::exit;
 
-std::string formatList(const char* format, va_list args) {
-  va_list measure;
-  va_copy(measure, args);
-  int length = std::vsnprintf(nullptr, 0, format, measure);
-  va_end(measure);
-  if (length <= 0)
-    return std::string();
-  std::string text(static_cast<size_t>(length) + 1, '\0');
-  std::vsnprintf(&text[0], text.size(), format, args);
-  text.resize(static_cast<size_t>(length));
-  return text;
-}
-
 }  // namespace
 
-std::string formatText(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  std::string text = formatList(format, args);
-  va_end(args);
-  return text;
+bool openLog(const std::string& path) {
+  logFile = std::fopen(path.c_str(), "wb");
+  return logFile != nullptr;
 }
 
 void logEntry(const char* format, ...) {
@@ -45,7 +31,7 @@ void logEntry(const char* format, ...) {
 void storeMessage(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  lastMessage = formatList(format, args);
+  lastMessage = formatTextList(format, args);
   va_end(args);
 }
 

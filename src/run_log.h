@@ -11,8 +11,9 @@ extern FILE* logFile;
 // The message that finish() writes last.
 extern std::string lastMessage;
 
-// Formats like printf into a string of any length.
-std::string formatText(const char* format, ...);
+// Opens the log at `path` ("wb": LF line ends, truncated); false when it
+// cannot be opened.
+bool openLog(const std::string& path);
 
 // Writes one formatted entry to the log, when the log is open.
 void logEntry(const char* format, ...);

@@ -127,15 +127,9 @@ void SettingsDocument::takeMembers(Json::Value& raw, const std::string& text) {
       raw[member.key] = member.value;
   }
 
-  if (raw.empty())
-    return;
-  if (root.isNull()) {
-    // The members only: comments around the whole text stay with `raw`.
+  // The members only: comments around the whole text stay with `raw`.
+  if (!raw.empty())
     root.swapPayload(raw);
-    return;
-  }
-  for (auto member = raw.begin(); member != raw.end(); ++member)
-    root[member.name()] = *member;
 }
 
 void SettingsDocument::capture(const std::string& key,

@@ -19,6 +19,7 @@ class SettingsDocument {
 
   // Logs the text under `name`, parses it and fills the tree and the captured
   // settings; a text that cannot be taken ends the run with exit code 2.
+  // Each document is loaded once, while it is still empty.
   void loadSettings(const std::string& name, const std::string& text,
                     const Json::Features& features);
 

@@ -1,9 +1,10 @@
 #include "silent_install_batch.h"
 
 #include "output_file.h"
-#include "readme.h"
+#include "product_defaults.h"
 #include "run_log.h"
 #include "settings_document.h"
+#include "text_format.h"
 
 namespace {
 

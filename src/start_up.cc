@@ -4,6 +4,7 @@
 
 #include "platform.h"
 #include "run_log.h"
+#include "text_format.h"
 
 namespace {
 
@@ -49,8 +50,7 @@ int prepareRun(int argc, char** argv, std::string* argStr, std::string* appdir,
     return 4;
   }
   *appdir = toolFolder(argc > 0 ? argumentAt(argv, 0) : "");
-  logFile = std::fopen((*appdir + "fieldprep.log").c_str(), "wb");
-  if (!logFile) {
+  if (!openLog(*appdir + "fieldprep.log")) {
     finish(4, true);
     return 4;
   }

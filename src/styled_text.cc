@@ -79,13 +79,6 @@ size_t textSizeHint(const std::vector<StyledMember>& members) {
 
 }  // namespace
 
-std::string escapeJsonString(std::string_view text) {
-  std::string escaped;
-  escaped.reserve(text.size());
-  appendEscaped(&escaped, text);
-  return escaped;
-}
-
 std::string styledMembers(const std::vector<StyledMember>& members) {
   if (members.empty())
     return "null\n";

@@ -9,12 +9,10 @@
 #include <string_view>
 #include <vector>
 
-// A name or a string value escaped for the text; it ends at its first NUL.
-std::string escapeJsonString(std::string_view text);
-
 // "{", one line per member ("   \"name\" : value"), "}", each line ending in
 // LF, members in byte order of their names; "null\n" for an object without
-// members. Values are strings or booleans.
+// members. Values are strings or booleans. Names and string values are
+// escaped (quote, backslash, control bytes) and end at their first NUL.
 std::string styledText(const Json::Value& root);
 
 // One member as it is to be written: its name and its value, both owned

@@ -145,6 +145,42 @@ TEST(Run, CopyInTheTemporaryFolderIsReadAndDeleted) {
                                    .find("\"SchoolName\" : \"from the copy\""));
 }
 
+// The temporary folder comes from TMPDIR, "/tmp/" when that is unset or
+// empty; a missing separator is added before the file name.
+TEST(Run, TemporaryFolderFromTmpdir) {
+  if (ToolRun::windows())
+    GTEST_SKIP() << "the Windows tool asks Windows for the temporary folder";
+  struct Case {
+    const char* what;
+    bool set;
+    bool withSeparator;
+    const char* expected;  // "" for the temporary folder of the run
+  } cases[] = {
+      {"unset", false, false, "/tmp/"},
+      {"empty", true, false, "/tmp/"},
+      {"without the separator", true, true, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ToolRun tool;
+    std::string tmpdir;
+    if (c.withSeparator)
+      tmpdir = tool.tempFolder().substr(0, tool.tempFolder().size() - 1);
+    tool.setTmpdir(c.set ? tmpdir.c_str() : nullptr);
+    tool.writeTemp("QORConfiguration.json", "{\"SchoolID\":\"from the copy\"}");
+    ASSERT_EQ(0, tool.run({"{}"}));
+
+    std::string expected = *c.expected ? c.expected : tool.tmpDir();
+    std::string log = tool.read("fieldprep.log");
+    EXPECT_NE(std::string::npos, log.find("TmpDir:\n" + expected + "\n\n"));
+    bool copyTaken = expected == tool.tmpDir();
+    EXPECT_EQ(!copyTaken, tool.existsTemp("QORConfiguration.json"));
+    EXPECT_EQ(copyTaken,
+              tool.read("QORConfiguration.json").find("from the copy") !=
+                  std::string::npos);
+  }
+}
+
 TEST(Run, ConfigurationThatDoesNotParseEndsWithTwoBeforeTheParameters) {
   ToolRun tool;
   tool.writeTemp("QORConfiguration.json", "{\"a\":");

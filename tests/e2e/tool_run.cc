@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "file_bytes.h"
+#include "scratch_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -109,17 +110,22 @@ ToolRun::ToolRun(const std::string& tempName) {
     ADD_FAILURE() << "FIELDPREP_BINARY is not set";
   const testing::TestInfo* test =
       testing::UnitTest::GetInstance()->current_test_info();
-  fs::path root = fs::path(testing::TempDir()) / "fieldprep-e2e" /
-                  (std::string(test->test_suite_name()) + "." + test->name());
-  fs::remove_all(root);
-  fs::create_directories(root / "app");
-  fs::create_directories(root / tempName);
-  folder_ = fs::absolute(root / "app").generic_string() + "/";
-  temp_ = fs::absolute(root / tempName).generic_string() + "/";
+  root_ = makeScratchFolder(
+      testing::TempDir(), "fieldprep-" + std::string(test->test_suite_name()) +
+                              "." + test->name() + "-");
+  if (root_.empty())
+    ADD_FAILURE() << "no scratch folder in " << testing::TempDir();
+  fs::create_directories(root_ + "app");
+  fs::create_directories(root_ + tempName);
+  folder_ = fs::absolute(root_ + "app").generic_string() + "/";
+  temp_ = fs::absolute(root_ + tempName).generic_string() + "/";
+  tmpdir_ = temp_;
   toolName_ = fs::path(binary).filename().string();
   if (!binary.empty())
     fs::copy_file(binary, folder_ + toolName_);
 }
+
+ToolRun::~ToolRun() { removeScratchFolder(root_); }
 
 std::string ToolRun::programPath() const {
   return windows() ? windowsPath(folder_ + toolName_) : folder_ + toolName_;
@@ -179,6 +185,11 @@ bool ToolRun::runUnprivileged() {
   }
   unprivileged_ = true;
   return true;
+}
+
+void ToolRun::setTmpdir(const char* value) {
+  tmpdirSet_ = value != nullptr;
+  tmpdir_ = value ? value : "";
 }
 
 void ToolRun::giveToUnprivileged(const std::string& name) const {
@@ -248,7 +259,10 @@ int ToolRun::execute(const std::string& executable,
     // Under Wine the launcher sets the temporary folder; TMPDIR would also
     // move Wine's server socket and so start a new server for every run.
     if (!windows()) {
-      setenv("TMPDIR", temp_.c_str(), 1);
+      if (tmpdirSet_)
+        setenv("TMPDIR", tmpdir_.c_str(), 1);
+      else
+        unsetenv("TMPDIR");
       setenv("TMP", temp_.c_str(), 1);
       setenv("TEMP", temp_.c_str(), 1);
     }

@@ -20,7 +20,11 @@
 class ToolRun {
  public:
   // `tempName`: the name of the temporary folder beside the tool's folder.
+  // Both lie in a fresh folder of the run's own, removed with it.
   explicit ToolRun(const std::string& tempName = "tmp");
+  ~ToolRun();
+  ToolRun(const ToolRun&) = delete;
+  ToolRun& operator=(const ToolRun&) = delete;
 
   static bool windows();
 
@@ -44,6 +48,10 @@ class ToolRun {
   // (RLIMIT_FSIZE) with SIGXFSZ ignored, so that a write past the limit fails
   // with EFBIG.
   void limitFileSize(long long bytes);
+  // Runs from now on get this TMPDIR in place of the temporary folder; null
+  // leaves TMPDIR unset. Not under Windows, where the launcher sets the
+  // temporary folder.
+  void setTmpdir(const char* value);
   // Runs from now on make "fieldprep.log" a link to the tool's standard
   // output, which a run collects into log(), so that a file-size limit does
   // not cut the log.
@@ -90,9 +98,12 @@ class ToolRun {
   const std::string& tempFolder() const { return temp_; }
 
  private:
+  std::string root_;    // the folder that holds both, ending with '/'
   std::string folder_;  // the tool's folder, ending with '/'
   std::string temp_;    // the temporary folder, ending with '/'
   std::string toolName_;
+  bool tmpdirSet_ = true;
+  std::string tmpdir_;  // TMPDIR of the runs when tmpdirSet_
   long long fileSizeLimit_ = -1;
   bool logThroughPipe_ = false;
   unsigned timeLimit_ = 0;

@@ -18,38 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(CamelCaseKey, GivesTheWrittenNameOrAQuestionMark) {
-  struct Case {
-    const char* key;
-    const char* name;
-  } cases[] = {
-      {"adminid", "AdminID"},
-      {"adminname", "AdminName"},
-      {"autoupdateflag", "AutoUpdateFlag"},
-      {"baseurl", "BaseURL"},
-      {"contentcache", "ContentCache"},
-      {"contentcacheenable", "ContentCacheEnable"},
-      {"districtid", "DistrictID"},
-      {"districtname", "DistrictName"},
-      {"httpsproxy", "HTTPSProxy"},
-      {"lcsurl", "LCSURL"},
-      {"lcs_url", "LCSURL"},
-      {"loadsimulationenable", "LoadSimulationEnable"},
-      {"schoolid", "SchoolID"},
-      {"schoolname", "SchoolName"},
-      {"startupurl", "StartupURL"},
-      {"updateurl", "UpdateURL"},
-      {"AdminID", "?"},  // exact bytes only
-      {"enablelcs", "?"},
-      {"productname", "?"},
-      {"lcs-url", "?"},
-      {"foo", "?"},
-      {"", "?"},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(c.name, camelCaseKey(c.key)) << c.key;
-}
-
 TEST(ComposeConfigurationText, OrdersByWrittenNames) {
   struct Case {
     std::string root;
@@ -95,6 +63,16 @@ TEST(ComposeConfigurationText, OrdersByWrittenNames) {
       {"{\"lcsurl\":\"b\", \"lcs_url\":\"a\"}",
        "{\n   \"LCSURL\" : \"b\"\n}\n"},
       {"{\"lcs_url\":\"a\"}", "{\n   \"LCSURL\" : \"a\"\n}\n"},
+      // Only the exact bytes of a key in the table are renamed.
+      {"{\"AdminID\":\"1\", \"enablelcs\":\"true\", \"productname\":\"p\","
+       " \"lcs-url\":\"l\", \"\":\"e\"}",
+       "{\n"
+       "   \"\" : \"e\",\n"
+       "   \"AdminID\" : \"1\",\n"
+       "   \"enablelcs\" : \"true\",\n"
+       "   \"lcs-url\" : \"l\",\n"
+       "   \"productname\" : \"p\"\n"
+       "}\n"},
       {"{\"keep\":\"true\", \"flag\":false}",
        "{\n   \"flag\" : false,\n   \"keep\" : \"true\"\n}\n"},
       {"{\"baseurl\":\"https://x/\\\"q\\\"\\t\\u001f\\u007f\\u00e9\"}",

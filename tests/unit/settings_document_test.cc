@@ -2,10 +2,10 @@
 // settings, the input entry in the log, and the end of a run on a bad text.
 #include "settings_document.h"
 
-#include <string>
-
 #include <gtest/gtest.h>
 #include <json/json.h>
+
+#include <string>
 
 #include "run_log.h"
 #include "test_support.h"

@@ -2,10 +2,10 @@
 // refused with a report in the parser's style, and the parser's exception.
 #include "settings_reader.h"
 
-#include <string>
-
 #include <gtest/gtest.h>
 #include <json/json.h>
+
+#include <string>
 
 namespace {
 

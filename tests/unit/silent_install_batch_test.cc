@@ -70,8 +70,7 @@ size_t lineCount(const std::string& text) {
   return lines;
 }
 
-TEST(ComposeSilentInstallBatch, DefaultsHaveTwentyNineLines) {
-  EXPECT_EQ(29u, lineCount(kDefaultBatch));
+TEST(ComposeSilentInstallBatch, DefaultsWhateverTheOtherSettings) {
   EXPECT_EQ(kDefaultBatch, composed(Json::Value()));
   // The property lists are fixed text, and the installer is always told to
   // update itself.

@@ -1,14 +1,15 @@
 // The configuration file's layout: escapes, member order and line breaks.
 #include "styled_text.h"
 
-#include <string>
-
 #include <gtest/gtest.h>
 #include <json/json.h>
 
+#include <string>
+
 namespace {
 
-TEST(EscapeJsonString, EscapesQuotesBackslashesAndControlsOnly) {
+// Names and values alike.
+TEST(StyledText, EscapesQuotesBackslashesAndControlsOnly) {
   struct Case {
     std::string text;
     std::string escaped;
@@ -28,8 +29,13 @@ TEST(EscapeJsonString, EscapesQuotesBackslashesAndControlsOnly) {
       {std::string("ab\0\"c", 5), "ab"},  // NUL ends the text
       {"", ""},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(c.escaped, escapeJsonString(c.text)) << c.text;
+  for (const Case& c : cases) {
+    Json::Value root;
+    root[c.text] = c.text;
+    EXPECT_EQ("{\n   \"" + c.escaped + "\" : \"" + c.escaped + "\"\n}\n",
+              styledText(root))
+        << c.text;
+  }
 }
 
 TEST(StyledText, WritesOneMemberPerLineInUnsignedByteOrder) {

@@ -1,16 +1,35 @@
 #include "test_support.h"
 
-#include <cstdio>
-#include <filesystem>
-
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <vector>
+
 #include "run_log.h"
+#include "scratch_folder.h"
 #include "settings_document.h"
 
-namespace fs = std::filesystem;
-
 namespace {
+
+// The scratch folders of the running test, removed when it ends (after its
+// fixture, so that a log still open in one is closed first).
+std::vector<std::string>& scratchFolders() {
+  static std::vector<std::string> folders;
+  return folders;
+}
+
+class ScratchFolderRemover : public testing::EmptyTestEventListener {
+  void OnTestEnd(const testing::TestInfo&) override {
+    for (const std::string& folder : scratchFolders())
+      removeScratchFolder(folder);
+    scratchFolders().clear();
+  }
+};
+
+[[maybe_unused]] const bool scratchFolderRemoverAdded =
+    (testing::UnitTest::GetInstance()->listeners().Append(
+         new ScratchFolderRemover),
+     true);
 
 void throwRunEnded(int exitCode) { throw RunEnded{exitCode}; }
 
@@ -44,7 +63,7 @@ RunEndCatcher::~RunEndCatcher() {
 }
 
 LogCapture::LogCapture() : path_(scratchFolder() + "fieldprep.log") {
-  logFile = std::fopen(path_.c_str(), "wb");
+  openLog(path_);
 }
 
 LogCapture::~LogCapture() { closeLog(); }
@@ -58,13 +77,12 @@ std::string LogCapture::text() const {
 std::string scratchFolder() {
   const testing::TestInfo* test =
       testing::UnitTest::GetInstance()->current_test_info();
-  static int serial = 0;
-  fs::path folder = fs::path(testing::TempDir()) / "fieldprep-unit" /
-                    (std::string(test->test_suite_name()) + "." + test->name() +
-                     "." + std::to_string(++serial));
-  fs::remove_all(folder);
-  fs::create_directories(folder);
-  return folder.generic_string() + "/";
+  std::string folder = makeScratchFolder(
+      testing::TempDir(), "fieldprep-" + std::string(test->test_suite_name()) +
+                              "." + test->name() + "-");
+  EXPECT_NE("", folder) << "no scratch folder in " << testing::TempDir();
+  scratchFolders().push_back(folder);
+  return folder;
 }
 
 Json::Value parsed(const std::string& json) {

@@ -50,7 +50,8 @@ class LogCapture {
   std::string path_;
 };
 
-// A fresh empty folder for one test, ending with '/'.
+// A fresh empty folder of this test's own, ending with '/'; removed when the
+// test ends.
 std::string scratchFolder();
 
 // The tree of a JSON text, comments dropped; a text that does not parse
