@@ -3,11 +3,13 @@
 #ifndef FIELDPREP_FILE_BYTES_H_
 #define FIELDPREP_FILE_BYTES_H_
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <system_error>
+#include <vector>
 
 // The file's bytes, or "" when it cannot be read.
 inline std::string readFile(const std::string& path) {
@@ -26,6 +28,15 @@ inline void writeFile(const std::string& path, const std::string& bytes) {
 inline bool fileExists(const std::string& path) {
   std::error_code error;
   return std::filesystem::exists(std::filesystem::symlink_status(path, error));
+}
+
+// Every name in `folder`, sorted.
+inline std::vector<std::string> filesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 #endif  // FIELDPREP_FILE_BYTES_H_

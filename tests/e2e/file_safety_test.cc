@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "file_bytes.h"
+#include "sanitizer.h"
 #include "tool_run.h"
 
 namespace {
@@ -283,15 +284,6 @@ TEST(FileSafety, PipeInTheTemporaryFolderDoesNotBlockTheRun) {
   EXPECT_TRUE(
       contains(tool.read("QORConfiguration.json"), "\"SchoolName\" : \"Elm\""));
 }
-
-// AddressSanitizer needs address space of its own as it goes.
-#if defined(__SANITIZE_ADDRESS__)
-#define FIELDPREP_ADDRESS_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define FIELDPREP_ADDRESS_SANITIZER 1
-#endif
-#endif
 
 // Memory running out while the configuration is parsed: an orderly end with
 // exit code 3, its message in the log, and no output touched.

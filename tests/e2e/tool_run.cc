@@ -323,13 +323,7 @@ bool ToolRun::existsTemp(const std::string& name) const {
   return fileExists(temp_ + name);
 }
 
-std::vector<std::string> ToolRun::files() const {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder_))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
+std::vector<std::string> ToolRun::files() const { return filesIn(folder_); }
 std::string windowsPath(const std::string& hostPath) {
   std::string path = "Z:" + hostPath;
   std::replace(path.begin(), path.end(), '/', '\\');

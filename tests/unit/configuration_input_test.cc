@@ -16,6 +16,7 @@
 
 #include "run_guard.h"
 #include "run_log.h"
+#include "sanitizer.h"
 #include "test_support.h"
 
 namespace {
@@ -208,16 +209,6 @@ void limitAddressSpace(size_t spare) {
   struct rlimit bounds = {limit, limit};
   setrlimit(RLIMIT_AS, &bounds);
 }
-
-// AddressSanitizer needs address space of its own as it goes: under a limit
-// it stops the process instead of letting an allocation fail.
-#if defined(__SANITIZE_ADDRESS__)
-#define FIELDPREP_ADDRESS_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define FIELDPREP_ADDRESS_SANITIZER 1
-#endif
-#endif
 
 using ReadConfigurationTextDeathTest = ReadConfigurationText;
 

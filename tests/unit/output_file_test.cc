@@ -14,6 +14,7 @@
 #include <unistd.h>
 #endif
 
+#include "file_bytes.h"
 #include "run_log.h"
 #include "settings_document.h"
 #include "test_support.h"
@@ -37,15 +38,6 @@ TEST(TextModeBytes, WritesEveryLfAsCrLf) {
   };
   for (const Case& c : cases)
     EXPECT_EQ(c.bytes, textModeBytes(c.text)) << c.text;
-}
-
-// Every file name in `folder`, sorted.
-std::vector<std::string> filesIn(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 // Seams: the platform's own operations, with a fault of the test's choosing.
