@@ -25,6 +25,24 @@ struct Values {
   const char* updateurl;
 };
 
+// Runs SILENT_INSTALL.BAT under cmd with the stand-in msiexec.exe beside it
+// and returns the arguments that the stand-in received, one a line.
+std::vector<std::string> installerArguments(ToolRun& tool) {
+  const char* fakeMsiexec = std::getenv("FIELDPREP_FAKE_MSIEXEC");
+  if (!fakeMsiexec || !*fakeMsiexec) {
+    ADD_FAILURE() << "FIELDPREP_FAKE_MSIEXEC is not set";
+    return {};
+  }
+  fs::copy_file(fakeMsiexec, tool.folder() + "msiexec.exe");
+  EXPECT_EQ(0, tool.launch("C:\\windows\\system32\\cmd.exe",
+                           "cmd /c SILENT_INSTALL.BAT"));
+  if (!waitUntil([&] { return tool.exists("msiexec-arguments.txt"); })) {
+    ADD_FAILURE() << "the stand-in msiexec.exe was not started";
+    return {};
+  }
+  return lines(tool.read("msiexec-arguments.txt"));
+}
+
 TEST(BatchFile, ValuesReachTheInstallerExactlyAndRunNothing) {
   const Values cases[] = {
       {"QOR\" & echo injected > injected.txt & \"",
@@ -36,9 +54,6 @@ TEST(BatchFile, ValuesReachTheInstallerExactlyAndRunNothing) {
       {"a ^ b | c > d < e", "https://h/a ^& b | c > d < e (f) !PATH!",
        "  blanks  around  ", "https://h/a\\b"},
   };
-  const char* fakeMsiexec = std::getenv("FIELDPREP_FAKE_MSIEXEC");
-  ASSERT_TRUE(fakeMsiexec && *fakeMsiexec)
-      << "FIELDPREP_FAKE_MSIEXEC is not set";
   for (const Values& v : cases) {
     SCOPED_TRACE(v.baseurl);
     ToolRun tool;
@@ -47,12 +62,6 @@ TEST(BatchFile, ValuesReachTheInstallerExactlyAndRunNothing) {
                            ",\"startupurl\":" + jsonString(v.startupurl) +
                            ",\"updateurl\":" + jsonString(v.updateurl) + "}";
     ASSERT_EQ(0, tool.run({settings}));
-    fs::copy_file(fakeMsiexec, tool.folder() + "msiexec.exe");
-
-    EXPECT_EQ(0, tool.launch("C:\\windows\\system32\\cmd.exe",
-                             "cmd /c SILENT_INSTALL.BAT"));
-    ASSERT_TRUE(
-        waitUntil([&] { return tool.exists("msiexec-arguments.txt"); }));
     std::vector<std::string> expected = {
         "/i",
         "QOR_ORBELIX_Setup.msi",
@@ -63,7 +72,7 @@ TEST(BatchFile, ValuesReachTheInstallerExactlyAndRunNothing) {
         std::string("STARTUPURL=") + v.startupurl,
         std::string("BASEURL=") + v.baseurl,
         std::string("UPDATEURL=") + v.updateurl};
-    EXPECT_EQ(expected, lines(tool.read("msiexec-arguments.txt")));
+    EXPECT_EQ(expected, installerArguments(tool));
     std::vector<std::string> files = {"QORConfiguration.json",
                                       "README.txt",
                                       "SILENT_INSTALL.BAT",
@@ -80,9 +89,6 @@ TEST(BatchFile, ValuesReachTheInstallerExactlyAndRunNothing) {
 // options of its own. Such a run is refused and leaves the previous batch
 // file, which still starts the installer as before.
 TEST(BatchFile, DoubleQuoteInAnAddressIsRefusedAndNothingOfItRuns) {
-  const char* fakeMsiexec = std::getenv("FIELDPREP_FAKE_MSIEXEC");
-  ASSERT_TRUE(fakeMsiexec && *fakeMsiexec)
-      << "FIELDPREP_FAKE_MSIEXEC is not set";
   struct Case {
     const char* key;
     const char* value;
@@ -109,16 +115,11 @@ TEST(BatchFile, DoubleQuoteInAnAddressIsRefusedAndNothingOfItRuns) {
               log.substr(log.size() - std::min(log.size(), message.size())));
     EXPECT_EQ(previous, tool.read("SILENT_INSTALL.BAT"));
 
-    fs::copy_file(fakeMsiexec, tool.folder() + "msiexec.exe");
-    EXPECT_EQ(0, tool.launch("C:\\windows\\system32\\cmd.exe",
-                             "cmd /c SILENT_INSTALL.BAT"));
-    ASSERT_TRUE(
-        waitUntil([&] { return tool.exists("msiexec-arguments.txt"); }));
     std::vector<std::string> expected = {
         "/i",          "QOR_ORBELIX_Setup.msi", "/qr",
         "/lv",         "install.log",           "AUTOUPDATEFLAG=true",
         "STARTUPURL=", "BASEURL=https://h/b",   "UPDATEURL="};
-    EXPECT_EQ(expected, lines(tool.read("msiexec-arguments.txt")));
+    EXPECT_EQ(expected, installerArguments(tool));
   }
 }
 
