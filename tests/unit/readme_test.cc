@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
-#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -121,16 +120,6 @@ TEST_F(WriteReadmeTest, WritesTheTextWithCrLfIntoTheFolder) {
   EXPECT_EQ(textModeBytes(
                 defaultWith("QOR ORBELIX Online Learning System\n", "P\nQ\n")),
             readFile(folder + "README.txt"));
-}
-
-TEST_F(WriteReadmeTest, FolderInPlaceOfTheFileEndsWithFive) {
-  std::string folder = scratchFolder();
-  std::string path = folder + "README.txt";
-  std::filesystem::create_directory(path);
-  SettingsDocument document;
-  EXPECT_EQ(5, exitCodeOf([&] { document.writeReadme(folder); }));
-  EXPECT_EQ("Failed to open output file: " + path + "\n", lastMessage);
-  EXPECT_TRUE(std::filesystem::is_directory(path));
 }
 
 }  // namespace
