@@ -1,8 +1,10 @@
 #include "output_file.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <utility>
 
@@ -14,8 +16,12 @@ namespace {
 CreateNewFileFunction createNew = createNewFile;
 ReplaceFileFunction replaceWith = replaceFile;
 
+// The longest file name that the file systems the tool meets take.
+const size_t longestFileName = 255;
+
 // A name beside `target` that is hard to guess, so that nobody can plant
-// every name the tool will try.
+// every name the tool will try. The target's own name is shortened where the
+// suffix would make the name too long.
 std::string temporaryName(const std::string& target) {
   static std::mt19937_64 random{
       std::random_device{}() ^
@@ -24,7 +30,10 @@ std::string temporaryName(const std::string& target) {
   char suffix[32];
   std::snprintf(suffix, sizeof suffix, ".%016llx.tmp",
                 static_cast<unsigned long long>(random()));
-  return target + suffix;
+  size_t nameStart = target.find_last_of("/\\") + 1;  // 0 when none
+  size_t room = longestFileName - std::strlen(suffix);
+  size_t nameLength = std::min(target.size() - nameStart, room);
+  return target.substr(0, nameStart + nameLength) + suffix;
 }
 
 // Removes the temporary file unless it has been put in place, also when an
@@ -59,19 +68,25 @@ FILE* createTemporary(const std::string& target, std::string* path,
   return nullptr;
 }
 
-// Writes, flushes and closes, every step checked.
-bool writeAll(FILE* file, const std::string& bytes) {
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+// Writes `text` in text mode, a slice at a time so that a large text is not
+// held twice; then flushes and closes, every step checked.
+bool writeAll(FILE* file, const std::string& text) {
+  const size_t slice = 1 << 20;
+  bool ok = true;
+  for (size_t at = 0; ok && at < text.size(); at += slice) {
+    std::string bytes = textModeBytes(text.substr(at, slice));
+    ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  }
   ok = std::fflush(file) == 0 && ok;
   return std::fclose(file) == 0 && ok;
 }
 
-OutputResult writeInPlace(const std::string& target, const std::string& bytes) {
+OutputResult writeInPlace(const std::string& target, const std::string& text) {
   FILE* file = openForOverwrite(target);
   if (!file)
     return OutputResult::openFailed;
-  return writeAll(file, bytes) ? OutputResult::written
-                               : OutputResult::writeFailed;
+  return writeAll(file, text) ? OutputResult::written
+                              : OutputResult::writeFailed;
 }
 
 }  // namespace
@@ -81,19 +96,17 @@ OutputResult writeOutputFile(const std::string& path, const std::string& text) {
   TargetState state = probeOutputTarget(target);
   if (state == TargetState::refused || state == TargetState::notRegular)
     return OutputResult::openFailed;
-  std::string bytes = textModeBytes(text);
-
   std::string tempPath;
   CreateResult result;
   FILE* file = createTemporary(target, &tempPath, &result);
   if (!file) {
     // A folder that takes no new file may still let its files be written.
     if (result == CreateResult::denied && state == TargetState::writable)
-      return writeInPlace(target, bytes);
+      return writeInPlace(target, text);
     return OutputResult::openFailed;
   }
   TemporaryFile temp(std::move(tempPath));
-  if (!writeAll(file, bytes) || !replaceWith(temp.path(), target))
+  if (!writeAll(file, text) || !replaceWith(temp.path(), target))
     return OutputResult::writeFailed;
   temp.keep();
   return OutputResult::written;

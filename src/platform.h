@@ -55,6 +55,10 @@ FILE* createNewFile(const std::string& path, const std::string& like,
 // creates nothing); null for anything else.
 FILE* openForOverwrite(const std::string& path);
 
+// Opens the log for writing, created or emptied ("wb"), following a link;
+// null when it cannot be opened at once (a pipe that nobody reads included).
+FILE* openLogFile(const std::string& path);
+
 // Puts `from` in place of `to` in one step, replacing `to` when it exists
 // (on Windows keeping its attributes and security).
 bool replaceFile(const std::string& from, const std::string& to);

@@ -140,10 +140,9 @@ TargetState probeOutputTarget(const std::string& path) {
     return errno == ENOENT ? TargetState::missing : TargetState::refused;
   if (!S_ISREG(info.st_mode))
     return TargetState::notRegular;
-  int fd = openRegular(path, O_WRONLY);
-  if (fd < 0)
-    return errno == EINVAL ? TargetState::notRegular : TargetState::refused;
-  close(fd);
+  // Asked without opening it, so that nothing watching the file sees a write.
+  if (faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0)
+    return TargetState::refused;
   return TargetState::writable;
 }
 
@@ -175,6 +174,18 @@ FILE* openForOverwrite(const std::string& path) {
     close(fd);
     return nullptr;
   }
+  return streamOf(fd, "wb");
+}
+
+FILE* openLogFile(const std::string& path) {
+  // Non-blocking, so that a pipe without a reader in the log's place fails
+  // the open instead of stalling the run; a pipe that is read takes the log.
+  int fd = open(
+      path.c_str(),
+      O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+  if (fd < 0)
+    return nullptr;
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   return streamOf(fd, "wb");
 }
 

@@ -334,14 +334,25 @@ FILE* openForOverwrite(const std::string& path) {
   return streamOfHandle(handle, _O_WRONLY | _O_BINARY, "wb");
 }
 
+FILE* openLogFile(const std::string& path) {
+  return std::fopen(path.c_str(), "wb");
+}
+
 bool replaceFile(const std::string& from, const std::string& to) {
   std::wstring source = fullPath(from);
   std::wstring target = fullPath(to);
   // ReplaceFileW keeps the replaced file's attributes and security; a target
   // that does not exist yet is simply moved into place.
-  if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES)
-    return ReplaceFileW(target.c_str(), source.c_str(), nullptr,
-                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
+  if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    if (ReplaceFileW(target.c_str(), source.c_str(), nullptr,
+                     REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
+      return true;
+    // This failure, without a backup name, has already removed the old file
+    // and left the new one under its temporary name: move it into place
+    // rather than lose both.
+    if (GetLastError() != ERROR_UNABLE_TO_MOVE_REPLACEMENT)
+      return false;
+  }
   return MoveFileExW(source.c_str(), target.c_str(),
                      MOVEFILE_REPLACE_EXISTING) != 0;
 }

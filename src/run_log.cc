@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdlib>
 
+#include "platform.h"
 #include "text_format.h"
 
 FILE* logFile = nullptr;
@@ -15,7 +16,7 @@ ExitFunction exitFunction = std::exit;
 }  // namespace
 
 bool openLog(const std::string& path) {
-  logFile = std::fopen(path.c_str(), "wb");
+  logFile = openLogFile(path);
   return logFile != nullptr;
 }
 

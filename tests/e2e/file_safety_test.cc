@@ -135,10 +135,22 @@ TEST(FileSafety, ReplacedFilesKeepTheirPermissionsAndOwner) {
     EXPECT_EQ(65534u, info.st_uid);
     EXPECT_EQ(65534u, info.st_gid);
   }
+
+  // Outputs that did not exist get what any new file gets, not the
+  // temporary file's private mode.
+  mode_t mask = umask(0);
+  umask(mask);
+  ToolRun fresh;
+  ASSERT_EQ(0, fresh.run({kParameters}));
+  for (const char* output : kOutputs) {
+    SCOPED_TRACE(output);
+    EXPECT_EQ(fs::perms(0666 & ~mask), permissionsOf(fresh.folder() + output));
+  }
 }
 
-// Outputs kept elsewhere behind links, one relative and one absolute: the
-// files they name are updated, and the links stay links.
+// Outputs kept elsewhere behind links, relative and absolute, one through a
+// second link in a subfolder (taken relative to that subfolder), one to a
+// long name: the files they name are updated, and the links stay links.
 TEST(FileSafety, LinkedOutputsAreUpdatedThroughTheirLinks) {
   if (ToolRun::windows())
     GTEST_SKIP() << "links of the host, which Wine shows as plain files";
@@ -148,13 +160,22 @@ TEST(FileSafety, LinkedOutputsAreUpdatedThroughTheirLinks) {
   fs::create_directories(elsewhere);
   writeFile(elsewhere + "configuration.json", kConfiguration);
   tool.link("QORConfiguration.json", "../elsewhere/configuration.json");
-  tool.link("README.txt", elsewhere + "readme.txt");  // not there yet
+  // Not there yet, and with a name near the longest allowed.
+  const std::string readme = elsewhere + std::string(240, 'r') + ".txt";
+  tool.link("README.txt", readme);
+  tool.makeFolder("sub");
+  tool.makeFolder("kept");
+  tool.link("SILENT_INSTALL.BAT", "sub/batch");
+  tool.link("sub/batch", "../kept/batch.bat");
 
   ASSERT_EQ(0, tool.run({kParameters}));
   EXPECT_TRUE(fs::is_symlink(tool.folder() + "QORConfiguration.json"));
   EXPECT_TRUE(fs::is_symlink(tool.folder() + "README.txt"));
+  EXPECT_TRUE(fs::is_symlink(tool.folder() + "SILENT_INSTALL.BAT"));
+  EXPECT_TRUE(fs::is_symlink(tool.folder() + "sub/batch"));
   EXPECT_EQ(written[2], readFile(elsewhere + "configuration.json"));
-  EXPECT_EQ(written[0], readFile(elsewhere + "readme.txt"));
+  EXPECT_EQ(written[0], readFile(readme));
+  EXPECT_EQ(written[1], readFile(tool.folder() + "kept/batch.bat"));
 
   // The next run reads the configuration through the link too.
   ASSERT_EQ(0, tool.run({"{\"SchoolID\":\"6\"}"}));
@@ -169,19 +190,24 @@ TEST(FileSafety, PermissionsOfTheUserRunningTheToolDecide) {
     const char* title;
     bool folderWritable;
     bool outputsWritable;
+    long long fileSizeLimit;  // -1: none
     int exitCode;
   } cases[] = {
       // The folder takes no new file: the outputs are written in place.
-      {"read-only folder, writable outputs", false, true, 0},
+      {"read-only folder, writable outputs", false, true, -1, 0},
+      // Written in place, a write that fails is still a failure. (The limit
+      // cuts the log too, so only the exit code tells.)
+      {"read-only folder, write cut short", false, true, 100, 5},
       // A read-only README is not replaced behind the user's back.
-      {"writable folder, read-only outputs", true, false, 5},
+      {"writable folder, read-only outputs", true, false, -1, 5},
   };
   const std::vector<std::string> written = plainRun({kParameters});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.title);
     ToolRun tool;
     if (!tool.runUnprivileged())
-      GTEST_SKIP() << "needs root to run the tool as another user";
+      GTEST_SKIP() << "needs root, and a scratch folder that user 65534 can "
+                      "reach, to run the tool as that user";
     tool.limitTime(20);
     tool.write("QORConfiguration.json", kConfiguration);
     tool.write("README.txt", "previous");
@@ -195,11 +221,16 @@ TEST(FileSafety, PermissionsOfTheUserRunningTheToolDecide) {
     if (c.folderWritable)
       tool.giveToUnprivileged("");
     fs::permissions(tool.folder(), fs::perms(0755));
+    tool.limitFileSize(c.fileSizeLimit);
 
     EXPECT_EQ(c.exitCode, tool.run({kParameters}));
     if (c.exitCode == 0) {
       for (int i = 0; i < 3; ++i)
         EXPECT_EQ(written[i], tool.read(kOutputs[i])) << kOutputs[i];
+    } else if (c.fileSizeLimit >= 0) {
+      EXPECT_EQ(written[0].substr(0, c.fileSizeLimit), tool.read("README.txt"));
+      EXPECT_EQ("previous", tool.read("SILENT_INSTALL.BAT"));
+      EXPECT_EQ(kConfiguration, tool.read("QORConfiguration.json"));
     } else {
       expectFinalMessage(tool, "Failed to open output file: " + tool.appdir() +
                                    "README.txt\n");
@@ -256,7 +287,8 @@ TEST(FileSafety, ConfigurationThatCannotBeReadEndsWithTwo) {
     if (c.unprivileged) {
       if (!tool.runUnprivileged()) {
         std::cout << "[  SKIPPED ] " << c.title
-                  << ": needs root to run the tool as another user\n";
+                  << ": needs root, and a scratch folder that user 65534 can "
+                     "reach, to run the tool as that user\n";
         continue;
       }
       tool.giveToUnprivileged("");
@@ -283,6 +315,21 @@ TEST(FileSafety, PipeInTheTemporaryFolderDoesNotBlockTheRun) {
   EXPECT_TRUE(fs::is_fifo(tool.tempFolder() + "QORConfiguration.json"));
   EXPECT_TRUE(
       contains(tool.read("QORConfiguration.json"), "\"SchoolName\" : \"Elm\""));
+}
+
+// A pipe that nobody reads in place of the log: the log cannot be opened, so
+// the run ends with exit code 4 at once, touching nothing.
+TEST(FileSafety, PipeInPlaceOfTheLogEndsWithFour) {
+  if (ToolRun::windows())
+    GTEST_SKIP() << "a pipe of the host, which Wine opens as it likes";
+  ToolRun tool;
+  tool.limitTime(10);
+  tool.write("QORConfiguration.json", kConfiguration);
+  tool.makePipe("fieldprep.log");
+  ASSERT_EQ(4, tool.run({kParameters}));
+  EXPECT_TRUE(fs::is_fifo(tool.folder() + "fieldprep.log"));
+  EXPECT_EQ(kConfiguration, tool.read("QORConfiguration.json"));
+  EXPECT_FALSE(tool.exists("README.txt"));
 }
 
 // Memory running out while the configuration is parsed: an orderly end with

@@ -176,12 +176,13 @@ void ToolRun::limitAddressSpace(long long bytes) { addressSpaceLimit_ = bytes; }
 bool ToolRun::runUnprivileged() {
   if (windows() || geteuid() != 0)
     return false;
-  // Scratch folders may lie below folders that only their owner may pass.
+  // The scratch folder must be reachable for that user; folders above it
+  // that only their owner may pass are not the tests' to open up.
   for (fs::path folder = fs::path(folder_).parent_path().parent_path();
        folder.has_relative_path(); folder = folder.parent_path()) {
     struct stat info;
-    if (stat(folder.c_str(), &info) == 0 && (info.st_mode & S_IXOTH) == 0)
-      chmod(folder.c_str(), (info.st_mode & 07777) | S_IXOTH);
+    if (stat(folder.c_str(), &info) != 0 || (info.st_mode & S_IXOTH) == 0)
+      return false;
   }
   unprivileged_ = true;
   return true;

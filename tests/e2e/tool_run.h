@@ -62,9 +62,9 @@ class ToolRun {
   void limitTime(unsigned seconds);
   // Runs from now on have at most `bytes` of address space (RLIMIT_AS).
   void limitAddressSpace(long long bytes);
-  // Runs from now on run as user and group 65534, with the folders above the
-  // tool's made passable for them. False, changing nothing, when this
-  // process cannot give up its privileges that way (not root, or Windows).
+  // Runs from now on run as user and group 65534. False, changing nothing,
+  // when this process cannot give up its privileges that way (not root, or
+  // Windows), or a folder above the scratch folder keeps that user out.
   bool runUnprivileged();
   // Gives a file or folder of the tool's folder (the folder itself for "")
   // to user and group 65534.
