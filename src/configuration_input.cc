@@ -26,7 +26,7 @@ void failToRead(const std::string& name, const std::string& path) {
 
 std::string readConfigurationText(const std::string& name,
                                   const std::string& tmpDir,
-                                  const std::string& appdir) {
+                                  const std::string& appdir, StagedCopy* copy) {
   // Without a temporary folder the first path would be the bare name in the
   // current directory, perhaps the tool's own configuration: never taken.
   // Nor is the tool's own file when the temporary folder is the tool's
@@ -50,15 +50,18 @@ std::string readConfigurationText(const std::string& name,
     }
   }
 
+  narrowLogPermissions(file);
+  if (fromTemp)
+    copy->hold(file, path);
+
   std::string text;
   bool whole = readWhole(file, &text);
-  std::fclose(file);
+  if (!fromTemp)
+    std::fclose(file);
   if (!whole) {
     failToRead(name, path);
     return std::string();
   }
-  if (fromTemp)
-    std::remove(path.c_str());
   size_t nul = text.find('\0');
   if (nul != std::string::npos)
     text.resize(nul);

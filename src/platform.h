@@ -23,10 +23,25 @@ int takeProgramArguments(int* argc, char*** argv);
 std::string getTempFolder();
 
 // Opens a configuration copy in the temporary folder for reading ("rb"), but
-// only a regular file that the current user may trust (on POSIX: not a link,
-// owned by the user running the tool). Anything else gives null and is left
-// in place.
+// only a regular file that the current user may trust and that the tool could
+// remove again. POSIX: not a link, owned by the user running the tool, in a
+// folder that gives that user write and search permission. Windows: not a
+// folder or link, owned by the token's user or its default owner, and opened
+// with the right to delete it and to clear its read-only attribute; while the
+// stream is open no one else may delete, rename or write the file. Anything
+// else gives null and is left in place.
 FILE* openTempCopy(const std::string& path);
+
+// Removes the copy that `file` (from openTempCopy) has read, but only while
+// `path` still names that very file: POSIX compares device and inode, Windows
+// deletes through the open handle, clearing a read-only attribute first.
+// Closes `file` either way; false when nothing was removed.
+bool removeTempCopy(FILE* file, const std::string& path);
+
+// POSIX: takes from the permission bits of `file`, when it is a regular file,
+// the group and other bits that the file of `model` lacks; never adds one.
+// Windows: nothing.
+void narrowPermissionsTo(FILE* file, FILE* model);
 
 // Opens an existing regular file for reading ("rb") without ever blocking: a
 // pipe, folder or device gives null. `missing` then says whether there is no

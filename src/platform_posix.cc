@@ -21,16 +21,30 @@ std::string getTempFolder() {
   return folder;
 }
 
+namespace {
+
+// Removing a file takes write and search permission on its folder.
+bool mayRemoveFrom(const std::string& path) {
+  size_t slash = path.rfind('/');
+  std::string folder =
+      slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  return faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+}  // namespace
+
 FILE* openTempCopy(const std::string& path) {
   // /tmp is shared by all users: take only a plain file of our own. The checks
   // run on the opened file itself, so nothing can be swapped in between, and
-  // O_NONBLOCK keeps a planted FIFO from stalling the open.
+  // O_NONBLOCK keeps a planted FIFO from stalling the open. A copy that could
+  // not be removed after its settings are written would be taken again by
+  // every later run, undoing what each run wrote.
   int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
   if (fd < 0)
     return nullptr;
   struct stat info;
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-      info.st_uid != geteuid()) {
+      info.st_uid != geteuid() || !mayRemoveFrom(path)) {
     close(fd);
     return nullptr;
   }
@@ -104,6 +118,29 @@ void copyAttributes(int fd, const std::string& like) {
 }
 
 }  // namespace
+
+bool removeTempCopy(FILE* file, const std::string& path) {
+  struct stat opened;
+  struct stat named;
+  bool same = fstat(fileno(file), &opened) == 0 &&
+              lstat(path.c_str(), &named) == 0 &&
+              opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+  bool removed = same && unlink(path.c_str()) == 0;
+  std::fclose(file);
+  return removed;
+}
+
+void narrowPermissionsTo(FILE* file, FILE* model) {
+  struct stat target;
+  struct stat source;
+  if (fstat(fileno(file), &target) != 0 || !S_ISREG(target.st_mode) ||
+      fstat(fileno(model), &source) != 0)
+    return;
+  mode_t lacking = ~source.st_mode & (S_IRWXG | S_IRWXO);
+  mode_t narrowed = target.st_mode & 07777 & ~lacking;
+  if (narrowed != (target.st_mode & 07777))
+    fchmod(fileno(file), narrowed);
+}
 
 FILE* openRegularFile(const std::string& path, bool* missing) {
   int fd = openRegular(path, O_RDONLY);

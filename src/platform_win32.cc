@@ -10,6 +10,8 @@
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+// After windows.h, which it needs.
+#include <aclapi.h>
 
 namespace {
 
@@ -127,12 +129,30 @@ int takeProgramArguments(int* argc, char*** argv) {
   return firstInexact;
 }
 
+namespace {
+
+using GetTempPathFunction = DWORD(WINAPI*)(DWORD, LPWSTR);
+
+// GetTempPath2W where the system has it: for SYSTEM it gives a folder that
+// only SYSTEM may write, where GetTempPathW gives one that every user may.
+GetTempPathFunction tempPathFunction() {
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  FARPROC newer = kernel ? GetProcAddress(kernel, "GetTempPath2W") : nullptr;
+  if (!newer)
+    return GetTempPathW;
+  return reinterpret_cast<GetTempPathFunction>(
+      reinterpret_cast<void (*)()>(newer));
+}
+
+}  // namespace
+
 std::string getTempFolder() {
-  DWORD needed = GetTempPathW(0, nullptr);
+  GetTempPathFunction getTempPath = tempPathFunction();
+  DWORD needed = getTempPath(0, nullptr);
   if (needed == 0)
     return std::string();
   std::vector<wchar_t> tempPath(needed);
-  DWORD written = GetTempPathW(needed, tempPath.data());
+  DWORD written = getTempPath(needed, tempPath.data());
   // An answer that does not fit below `needed` is the larger size the path
   // has grown to since the first call.
   if (written == 0 || written >= needed)
@@ -143,19 +163,77 @@ std::string getTempFolder() {
   return folder;
 }
 
+namespace {
+
+// The token's user and its default owner (for an elevated administrator
+// usually the Administrators group), each as the token holds it.
+struct TokenOwners {
+  std::vector<BYTE> user;
+  std::vector<BYTE> defaultOwner;
+};
+
+bool tokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind,
+                      std::vector<BYTE>* bytes) {
+  DWORD size = 0;
+  GetTokenInformation(token, kind, nullptr, 0, &size);
+  if (size == 0)
+    return false;
+  bytes->resize(size);
+  return GetTokenInformation(token, kind, bytes->data(), size, &size) != 0;
+}
+
+// True when `owner` is the user running the tool or that user's default
+// owner: the owners of the files that user creates.
+bool isOwnOwner(PSID owner) {
+  HANDLE token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+    return false;
+  TokenOwners owners;
+  bool known = tokenInformation(token, TokenUser, &owners.user) &&
+               tokenInformation(token, TokenOwner, &owners.defaultOwner);
+  CloseHandle(token);
+  if (!known)
+    return false;
+  PSID user = reinterpret_cast<TOKEN_USER*>(owners.user.data())->User.Sid;
+  PSID defaultOwner =
+      reinterpret_cast<TOKEN_OWNER*>(owners.defaultOwner.data())->Owner;
+  return EqualSid(owner, user) || EqualSid(owner, defaultOwner);
+}
+
+// A temporary folder may be shared by all users (C:\Windows\Temp for
+// SYSTEM): a copy counts only when the user running the tool owns it.
+bool ownedByUser(HANDLE handle) {
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION,
+                      &owner, nullptr, nullptr, nullptr,
+                      &descriptor) != ERROR_SUCCESS)
+    return false;
+  bool own = owner && isOwnOwner(owner);
+  LocalFree(descriptor);
+  return own;
+}
+
+}  // namespace
+
 FILE* openTempCopy(const std::string& path) {
   // Only a plain file: not a folder, and not a link or junction that leads
-  // elsewhere. The checks run on the opened handle itself.
-  HANDLE handle = CreateFileA(
-      path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  // elsewhere. The checks run on the opened handle itself. The handle is
+  // opened with the rights that removing the copy takes, so that a copy the
+  // tool could not remove is never taken, and shares nothing but reading:
+  // the file read is the file that is later deleted.
+  const DWORD access =
+      GENERIC_READ | DELETE | FILE_WRITE_ATTRIBUTES | READ_CONTROL;
+  HANDLE handle =
+      CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle == INVALID_HANDLE_VALUE)
     return nullptr;
   BY_HANDLE_FILE_INFORMATION info;
   const DWORD refused = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
   if (GetFileType(handle) != FILE_TYPE_DISK ||
       !GetFileInformationByHandle(handle, &info) ||
-      (info.dwFileAttributes & refused) != 0) {
+      (info.dwFileAttributes & refused) != 0 || !ownedByUser(handle)) {
     CloseHandle(handle);
     return nullptr;
   }
@@ -170,6 +248,41 @@ FILE* openTempCopy(const std::string& path) {
     _close(fd);
   return file;
 }
+
+namespace {
+
+// Sets the attributes of the file behind `handle`, leaving its times alone.
+bool setAttributes(HANDLE handle, DWORD attributes) {
+  FILE_BASIC_INFO basic = {};
+  basic.FileAttributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
+  return SetFileInformationByHandle(handle, FileBasicInfo, &basic,
+                                    sizeof basic) != 0;
+}
+
+}  // namespace
+
+// The handle shares no deletion, so the path still names the file read; the
+// file goes when the handle is closed.
+bool removeTempCopy(FILE* file, const std::string&) {
+  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  FILE_BASIC_INFO basic;
+  bool known = GetFileInformationByHandleEx(handle, FileBasicInfo, &basic,
+                                            sizeof basic) != 0;
+  // As "del /f" does: a copy from read-only media comes read-only.
+  bool readOnly = known && (basic.FileAttributes & FILE_ATTRIBUTE_READONLY);
+  if (readOnly)
+    setAttributes(handle, basic.FileAttributes & ~FILE_ATTRIBUTE_READONLY);
+  FILE_DISPOSITION_INFO disposition = {TRUE};
+  bool removed =
+      SetFileInformationByHandle(handle, FileDispositionInfo, &disposition,
+                                 sizeof disposition) != 0;
+  if (!removed && readOnly)
+    setAttributes(handle, basic.FileAttributes);
+  std::fclose(file);
+  return removed;
+}
+
+void narrowPermissionsTo(FILE*, FILE*) {}
 
 namespace {
 

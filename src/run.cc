@@ -10,6 +10,7 @@
 #include "platform.h"
 #include "run_log.h"
 #include "settings_document.h"
+#include "staged_copy.h"
 #include "start_up.h"
 #include "styled_text.h"
 
@@ -31,9 +32,15 @@ void runTool(int argc, char** argv) {
   logEntry("TmpDir:\n%s\n\n", tmpDir.c_str());
   logEntry("Configfile name: %s\n\n", cfgFileName.c_str());
 
-  std::string input = readConfigurationText(cfgFileName, tmpDir, appdir);
+  // A copy from the temporary folder is removed once its settings are in the
+  // tool's folder, or when its own text does not parse (it would stop every
+  // later run); at any other end it stays for the run that follows.
+  StagedCopy stagedCopy;
+  std::string input =
+      readConfigurationText(cfgFileName, tmpDir, appdir, &stagedCopy);
 
-  cfgFile.loadSettings(cfgFileName, input, features);
+  cfgFile.loadSettings(cfgFileName, input, features,
+                       [&stagedCopy] { stagedCopy.remove(); });
   params.loadSettings("parameters", argStr, features);
 
   cfgFile.addMissingParameters(params.getRoot());
@@ -44,6 +51,7 @@ void runTool(int argc, char** argv) {
   cfgFile.writeReadme(appdir);
   cfgFile.writeSilentInstallBatch(appdir);
   cfgFile.writeConfigurationFile(appdir);
+  stagedCopy.remove();
 
   finish(status, true);
 }

@@ -20,6 +20,11 @@ bool openLog(const std::string& path) {
   return logFile != nullptr;
 }
 
+void narrowLogPermissions(FILE* source) {
+  if (logFile)
+    narrowPermissionsTo(logFile, source);
+}
+
 void logEntry(const char* format, ...) {
   if (!logFile)
     return;

@@ -15,6 +15,11 @@ extern std::string lastMessage;
 // cannot be opened.
 bool openLog(const std::string& path);
 
+// Takes from the log's permissions the group and other ones that the file
+// of `source` lacks (POSIX), so that the log never shows that file's text to
+// anyone the file itself keeps out.
+void narrowLogPermissions(FILE* source);
+
 // Writes one formatted entry to the log, when the log is open.
 void logEntry(const char* format, ...);
 

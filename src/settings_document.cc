@@ -58,9 +58,10 @@ SettingsDocument::SettingsDocument()
       enablelcs(-1),
       loadsimulationenable(-1) {}
 
-void SettingsDocument::loadSettings(const std::string& name,
-                                    const std::string& text,
-                                    const Json::Features& features) {
+void SettingsDocument::loadSettings(
+    const std::string& name, const std::string& text,
+    const Json::Features& features,
+    const std::function<void()>& beforeRefusal) {
   if (text.empty()) {
     logEntry("%s Input: (null)\n\n", name.c_str());
     return;
@@ -72,6 +73,8 @@ void SettingsDocument::loadSettings(const std::string& name,
   if (!readSettingsText(text, features, &raw, &report)) {
     storeMessage("Failed to parse %s file: \n%s\n", name.c_str(),
                  report.c_str());
+    if (beforeRefusal)
+      beforeRefusal();
     finish(2, true);
     return;
   }

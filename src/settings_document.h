@@ -5,6 +5,7 @@
 
 #include <json/json.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -18,10 +19,12 @@ class SettingsDocument {
   SettingsDocument& operator=(const SettingsDocument&) = delete;
 
   // Logs the text under `name`, parses it and fills the tree and the captured
-  // settings; a text that cannot be taken ends the run with exit code 2.
-  // Each document is loaded once, while it is still empty.
+  // settings; a text that cannot be taken ends the run with exit code 2,
+  // after calling `beforeRefusal` when one is given. Each document is loaded
+  // once, while it is still empty.
   void loadSettings(const std::string& name, const std::string& text,
-                    const Json::Features& features);
+                    const Json::Features& features,
+                    const std::function<void()>& beforeRefusal = nullptr);
 
   // The captured setting as text: tri-states read "true" only when true;
   // "?" for a key that is not captured.

@@ -3,12 +3,16 @@
 // the configuration is read only from where it belongs and never lost, no
 // open blocks, and running out of memory is an orderly end.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "file_bytes.h"
@@ -304,6 +308,121 @@ TEST(FileSafety, ConfigurationThatCannotBeReadEndsWithTwo) {
   }
 }
 
+// A copy that the tool could not remove once its settings are written would
+// be taken again by every later run, each undoing what the last one wrote: in
+// a folder where the user may not remove files it is left alone, and the
+// tool's folder's configuration is read. A shared sticky folder such as /tmp
+// lets the user remove a copy of their own.
+TEST(FileSafety, CopyThatCouldNotBeRemovedIsNotTaken) {
+  struct Case {
+    const char* title;
+    fs::perms temporaryFolder;
+    bool taken;
+  } cases[] = {
+      {"a folder the user may not write", fs::perms(0755), false},
+      {"a shared sticky folder", fs::perms(01777), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.title);
+    ToolRun tool;
+    if (!tool.runUnprivileged())
+      GTEST_SKIP() << "needs root, and a scratch folder that user 65534 can "
+                      "reach, to run the tool as that user";
+    tool.limitTime(20);
+    tool.giveToUnprivileged("");
+    tool.write("QORConfiguration.json", kConfiguration);
+    tool.giveToUnprivileged("QORConfiguration.json");
+    const std::string staged = "{\"SchoolName\":\"Oak\"}";
+    tool.writeTemp("QORConfiguration.json", staged);
+    std::string copy = tool.tempFolder() + "QORConfiguration.json";
+    ASSERT_EQ(0, chown(copy.c_str(), 65534, 65534));
+    fs::permissions(tool.tempFolder(), c.temporaryFolder);
+
+    ASSERT_EQ(0, tool.run({kParameters}));
+    std::string configuration = tool.read("QORConfiguration.json");
+    EXPECT_EQ(c.taken, contains(configuration, "\"SchoolName\" : \"Oak\""));
+    EXPECT_EQ(!c.taken, contains(configuration, "\"SchoolName\" : \"Elm\""));
+    EXPECT_EQ(!c.taken, tool.existsTemp("QORConfiguration.json"));
+    if (!c.taken) {
+      EXPECT_EQ(staged, tool.readTemp("QORConfiguration.json"));
+    }
+  }
+}
+
+// A copy staged in place of the one the run is reading is left for the next
+// run, which takes it.
+TEST(FileSafety, CopyReplacedWhileTheRunReadsItIsLeftForTheNextRun) {
+  if (ToolRun::windows())
+    GTEST_SKIP() << "Windows lets no one rename a copy that the tool holds; "
+                    "the host's rename under Wine would go around that";
+  ToolRun tool;
+  tool.limitTime(30);
+  const std::string copy = tool.tempFolder() + "QORConfiguration.json";
+  // Its text, cut at the NUL byte, and 64 MiB behind it: long enough to read
+  // for the replacement to land while the run reads it.
+  writeFile(copy, std::string("{\"SchoolName\":\"first\"}\0", 24));
+  fs::resize_file(copy, 64 << 20);
+  const std::string second = "{\"SchoolName\":\"second\"}";
+  tool.writeTemp("second", second);
+
+  int events = inotify_init1(IN_CLOEXEC);
+  ASSERT_LE(0, events);
+  ASSERT_LE(0, inotify_add_watch(events, copy.c_str(), IN_OPEN));
+  std::thread replacer([&] {
+    struct pollfd opened = {events, POLLIN, 0};
+    if (poll(&opened, 1, 20000) == 1)
+      std::rename((tool.tempFolder() + "second").c_str(), copy.c_str());
+  });
+  int exitCode = tool.run({"{}"});
+  replacer.join();
+  close(events);
+
+  ASSERT_EQ(0, exitCode);
+  EXPECT_TRUE(contains(tool.read("QORConfiguration.json"),
+                       "\"SchoolName\" : \"first\""));
+  ASSERT_EQ(second, tool.readTemp("QORConfiguration.json"));
+  ASSERT_EQ(0, tool.run({"{}"}));
+  EXPECT_TRUE(contains(tool.read("QORConfiguration.json"),
+                       "\"SchoolName\" : \"second\""));
+  EXPECT_FALSE(tool.existsTemp("QORConfiguration.json"));
+}
+
+// The log records the configuration's text: it is open to no one whom the
+// configuration file it was read from keeps out. Its permissions are never
+// widened.
+TEST(FileSafety, LogIsNoMoreOpenThanTheConfiguration) {
+  if (ToolRun::windows())
+    GTEST_SKIP() << "POSIX permission bits";
+  struct Case {
+    const char* title;
+    bool staged;
+    fs::perms configuration;
+    int log;  // the log's mode before the run; -1: no log yet
+    fs::perms expected;
+  } cases[] = {
+      {"a private configuration", false, fs::perms(0600), -1, fs::perms(0600)},
+      {"a private copy", true, fs::perms(0600), -1, fs::perms(0600)},
+      {"a configuration for its group", false, fs::perms(0640), 0666,
+       fs::perms(0640)},
+      {"an open configuration", false, fs::perms(0666), 0600, fs::perms(0600)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.title);
+    ToolRun tool;
+    std::string configuration = (c.staged ? tool.tempFolder() : tool.folder()) +
+                                "QORConfiguration.json";
+    writeFile(configuration, kConfiguration);
+    fs::permissions(configuration, c.configuration);
+    if (c.log >= 0) {
+      tool.write("fieldprep.log", "previous run");
+      fs::permissions(tool.folder() + "fieldprep.log", fs::perms(c.log));
+    }
+    ASSERT_EQ(0, tool.run({kParameters}));
+    EXPECT_EQ(c.expected, permissionsOf(tool.folder() + "fieldprep.log"));
+    EXPECT_TRUE(contains(tool.read("fieldprep.log"), kConfiguration));
+  }
+}
+
 // A pipe planted as the copy in the temporary folder is no copy: it is left
 // in place, and the tool's folder is read.
 TEST(FileSafety, PipeInTheTemporaryFolderDoesNotBlockTheRun) {
@@ -333,7 +452,8 @@ TEST(FileSafety, PipeInPlaceOfTheLogEndsWithFour) {
 }
 
 // Memory running out while the configuration is parsed: an orderly end with
-// exit code 3, its message in the log, and no output touched.
+// exit code 3, its message in the log, and no output touched. The same
+// configuration staged as a copy in the temporary folder stays there.
 TEST(FileSafety, MemoryRunningOutEndsWithThree) {
 #ifdef FIELDPREP_ADDRESS_SANITIZER
   GTEST_SKIP() << "an address-space limit stops AddressSanitizer itself";
@@ -347,12 +467,14 @@ TEST(FileSafety, MemoryRunningOutEndsWithThree) {
   ToolRun tool;
   tool.limitTime(60);
   tool.write("QORConfiguration.json", configuration);
+  tool.writeTemp("QORConfiguration.json", configuration);
   tool.write("README.txt", "previous");
   tool.limitAddressSpace(100LL << 20);
   ASSERT_EQ(3, tool.run({kParameters}));
   expectFinalMessage(tool, "Out of memory\n");
   EXPECT_EQ("previous", tool.read("README.txt"));
   EXPECT_EQ(configuration, tool.read("QORConfiguration.json"));
+  EXPECT_EQ(configuration, tool.readTemp("QORConfiguration.json"));
   EXPECT_EQ(4u, tool.files().size());  // no batch file, nothing left over
 }
 

@@ -135,15 +135,50 @@ TEST(Run, MergesParametersIntoTheConfigurationAndRerunsToTheSameFile) {
   EXPECT_EQ(file, tool.read("QORConfiguration.json"));
 }
 
-TEST(Run, CopyInTheTemporaryFolderIsReadAndDeleted) {
-  ToolRun tool;
-  tool.write("QORConfiguration.json",
-             "{\"SchoolName\":\"from the tool's folder\"}");
-  tool.writeTemp("QORConfiguration.json", "{\"SchoolName\":\"from the copy\"}");
-  ASSERT_EQ(0, tool.run({"{}"}));
-  EXPECT_FALSE(tool.existsTemp("QORConfiguration.json"));
-  EXPECT_NE(std::string::npos, tool.read("QORConfiguration.json")
-                                   .find("\"SchoolName\" : \"from the copy\""));
+// The copy in the temporary folder lasts until a run has written its
+// settings into the tool's folder, or turns out not to parse (it would stop
+// every later run). After any other end it stays unchanged, and the run that
+// follows, the mistake mended, takes it. Failing outputs are among the write
+// faults.
+TEST(Run, CopyInTheTemporaryFolderLastsUntilItsSettingsAreWritten) {
+  const std::string copy = "{\"SchoolName\":\"from the copy\"}";
+  struct Case {
+    const char* title;
+    std::string copy;
+    std::string arguments;
+    int exitCode;
+    bool kept;
+    bool readOnly;
+  } cases[] = {
+      {"a run that succeeds", copy, "{}", 0, false, false},
+      {"a read-only copy", copy, "{}", 0, false, true},
+      {"a copy that does not parse", "{\"a\":", "{}", 2, false, false},
+      {"parameters that do not parse", copy, "{\"a\":", 2, true, false},
+      {"parameters refused", copy, "{\"a\":[1]}", 2, true, false},
+      {"a batch value refused", copy, "{\"updateurl\":\"https://h/\\u00e9\"}",
+       6, true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.title);
+    ToolRun tool;
+    tool.write("QORConfiguration.json",
+               "{\"SchoolName\":\"from the tool's folder\"}");
+    tool.writeTemp("QORConfiguration.json", c.copy);
+    if (c.readOnly) {
+      std::filesystem::permissions(tool.tempFolder() + "QORConfiguration.json",
+                                   std::filesystem::perms(0444));
+    }
+    ASSERT_EQ(c.exitCode, tool.run({c.arguments}));
+    if (c.kept) {
+      EXPECT_EQ(c.copy, tool.readTemp("QORConfiguration.json"));
+      ASSERT_EQ(0, tool.run({"{}"}));
+    }
+    EXPECT_FALSE(tool.existsTemp("QORConfiguration.json"));
+    // A copy that parses has reached the tool's folder by now.
+    EXPECT_EQ(c.copy == copy,
+              tool.read("QORConfiguration.json").find("from the copy") !=
+                  std::string::npos);
+  }
 }
 
 // The temporary folder comes from TMPDIR, "/tmp/" when that is unset or

@@ -1,5 +1,6 @@
 // Finding and reading the existing configuration: a copy in the temporary
-// folder first (consumed), else the tool's folder; only safe copies count.
+// folder first (held until consumed), else the tool's folder; only safe copies
+// count.
 #include "configuration_input.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +9,10 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#ifndef _WIN32
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,7 +36,11 @@ class ReadConfigurationText : public ::testing::Test {
     fs::create_directory(appdir);
   }
 
-  std::string read() { return readConfigurationText(kName, tmpDir, appdir); }
+  // Reads, and lets a copy go again without consuming it.
+  std::string read() {
+    StagedCopy copy;
+    return readConfigurationText(kName, tmpDir, appdir, &copy);
+  }
 
   RunEndCatcher catcher;
   std::string folder = scratchFolder();
@@ -42,7 +50,7 @@ class ReadConfigurationText : public ::testing::Test {
   std::string toolCopy = appdir + kName;
 };
 
-TEST_F(ReadConfigurationText, TakesTheTemporaryCopyFirstAndDeletesIt) {
+TEST_F(ReadConfigurationText, TakesTheTemporaryCopyFirstAndRemovesItOnRequest) {
   struct Case {
     const char* title;
     const char* temp;  // null: no such file
@@ -66,7 +74,10 @@ TEST_F(ReadConfigurationText, TakesTheTemporaryCopyFirstAndDeletesIt) {
     if (c.tool)
       writeFile(toolCopy, c.tool);
 
-    EXPECT_EQ(c.text, read());
+    StagedCopy copy;
+    EXPECT_EQ(c.text, readConfigurationText(kName, tmpDir, appdir, &copy));
+    EXPECT_EQ(c.temp != nullptr, fileExists(tempCopy));
+    copy.remove();
     EXPECT_FALSE(fileExists(tempCopy));
     if (c.tool)
       EXPECT_EQ(c.tool, readFile(toolCopy));
@@ -90,7 +101,6 @@ TEST_F(ReadConfigurationText, KeepsTheBytesUpToTheFirstNul) {
   for (const Case& c : cases) {
     writeFile(tempCopy, c.bytes);
     EXPECT_EQ(c.text, read());
-    EXPECT_FALSE(fileExists(tempCopy));  // deleted however the text was cut
   }
 }
 
@@ -134,6 +144,48 @@ TEST_F(ReadConfigurationText, LeavesAnotherUsersCopyInTheTemporaryFolder) {
 }
 #endif
 
+// Between its reading and its removal the copy's name may come to name
+// another copy, staged meanwhile: that one is left for the next run.
+TEST_F(ReadConfigurationText, RemovesOnlyTheCopyThatWasRead) {
+  writeFile(tempCopy, "{\"from\":\"first\"}");
+  writeFile(tmpDir + "second", "{\"from\":\"second\"}");
+  StagedCopy copy;
+  EXPECT_EQ("{\"from\":\"first\"}",
+            readConfigurationText(kName, tmpDir, appdir, &copy));
+#ifdef _WIN32
+  // Held without sharing deletion, the copy keeps its name to the end.
+  std::string second = tmpDir + "second";
+  EXPECT_FALSE(
+      MoveFileExA(second.c_str(), tempCopy.c_str(), MOVEFILE_REPLACE_EXISTING));
+  EXPECT_FALSE(DeleteFileA(tempCopy.c_str()));
+  copy.remove();
+  EXPECT_FALSE(fileExists(tempCopy));
+#else
+  fs::rename(tmpDir + "second", tempCopy);
+  copy.remove();
+  EXPECT_EQ("{\"from\":\"second\"}", readFile(tempCopy));
+#endif
+}
+
+#ifdef _WIN32
+// A copy that another process holds open without sharing deletion could not
+// be removed: it is not taken, and stays.
+TEST_F(ReadConfigurationText, CopyHeldOpenWithoutSharingDeletionIsNotTaken) {
+  writeFile(toolCopy, "{\"from\":\"tool\"}");
+  writeFile(tempCopy, "{\"from\":\"held\"}");
+  HANDLE holder = CreateFileA(tempCopy.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+  StagedCopy copy;
+  EXPECT_EQ("{\"from\":\"tool\"}",
+            readConfigurationText(kName, tmpDir, appdir, &copy));
+  copy.remove();
+  CloseHandle(holder);
+  EXPECT_EQ("{\"from\":\"held\"}", readFile(tempCopy));
+}
+#endif
+
 TEST_F(ReadConfigurationText, WithoutTemporaryFolderSkipsTheFirstPlace) {
   std::string current = folder + "current/";
   fs::create_directory(current);
@@ -142,10 +194,13 @@ TEST_F(ReadConfigurationText, WithoutTemporaryFolderSkipsTheFirstPlace) {
   fs::path before = fs::current_path();
   fs::current_path(current);
 
-  std::string fromToolFolder = readConfigurationText(kName, "", appdir);
+  StagedCopy copy;
+  std::string fromToolFolder = readConfigurationText(kName, "", appdir, &copy);
+  copy.remove();
   bool keptAfterToolFolder = fileExists(kName);
   // With an empty tool folder the bare name is the tool's own configuration.
-  std::string fromCurrent = readConfigurationText(kName, "", "");
+  std::string fromCurrent = readConfigurationText(kName, "", "", &copy);
+  copy.remove();
   bool keptAfterCurrent = fileExists(kName);
   fs::current_path(before);
 
@@ -161,8 +216,10 @@ TEST_F(ReadConfigurationText, TemporaryFolderThatIsTheToolFolderKeepsTheFile) {
   writeFile(toolCopy, "{\"from\":\"tool\"}");
   for (const std::string& sameFolder : {appdir, appdir + "./"}) {
     SCOPED_TRACE(sameFolder);
+    StagedCopy copy;
     EXPECT_EQ("{\"from\":\"tool\"}",
-              readConfigurationText(kName, sameFolder, appdir));
+              readConfigurationText(kName, sameFolder, appdir, &copy));
+    copy.remove();
     EXPECT_EQ("{\"from\":\"tool\"}", readFile(toolCopy));
   }
 }
