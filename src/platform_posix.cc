@@ -249,9 +249,9 @@ bool cutToLength(FILE* file, unsigned long long size) {
 
 namespace {
 
-// Extended attributes of other files that a new file takes over. The access
-// ACL is handled on its own; the security ones only where the process may set
-// them.
+// The extended attributes that a replacing file takes over from the file it
+// replaces, by prefix: the user's own, and the security ones where the
+// process may set them. The access ACL is handled on its own.
 const char kAccessAcl[] = "system.posix_acl_access";
 const char* const kCopiedPrefixes[] = {"user.", "security."};
 
@@ -269,7 +269,7 @@ bool readAttribute(const std::string& path, const char* name,
       value->resize(static_cast<size_t>(size));
       return true;
     }
-    if (errno != ERANGE)  // grown in between: ask again
+    if (errno != ERANGE)  // ERANGE: grown in between, so ask again
       return false;
   }
 }

@@ -74,12 +74,14 @@ bool recordedReplace(const std::string& from, const std::string& to) {
   return replaceFile(from, to);
 }
 
-// The temporary file as created, and a flush that runs out of memory.
-FILE* createdFile = nullptr;
+// The descriptor of the temporary file as created, and a flush that runs out
+// of memory.
+int createdDescriptor = -1;
 FILE* createAndKeep(const std::string& path, const std::string& like,
                     CreateResult* result) {
-  createdFile = createNewFile(path, like, result);
-  return createdFile;
+  FILE* file = createNewFile(path, like, result);
+  createdDescriptor = file ? fileno(file) : -1;
+  return file;
 }
 bool flushOutOfMemory(FILE*) { throw std::bad_alloc(); }
 
@@ -178,8 +180,8 @@ TEST_F(WriteOutputFile, ExceptionWhileWritingClosesAndRemovesTheTemporaryFile) {
   EXPECT_EQ(std::vector<std::string>{"README.txt"}, filesIn(folder));
   EXPECT_EQ("previous", readFile(path));
 #ifndef _WIN32
-  ASSERT_NE(nullptr, createdFile);
-  EXPECT_EQ(-1, fcntl(fileno(createdFile), F_GETFD));  // closed
+  ASSERT_NE(-1, createdDescriptor);
+  EXPECT_EQ(-1, fcntl(createdDescriptor, F_GETFD));  // closed
 #endif
 }
 
