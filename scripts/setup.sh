@@ -8,6 +8,8 @@ set -euo pipefail
 packages=(cmake g++ make libjsoncpp-dev)
 if [ "${1:-}" != "--tool-only" ]; then
   packages+=(libgtest-dev googletest
+    # The end-to-end test that traces the run's flushes and renames.
+    strace
     # The Windows build and its tests under Wine (scripts/test-windows.sh).
     g++-mingw-w64-x86-64-posix wine64 wine dpkg-dev wixl
     # The sanitizer build and the fuzz targets (scripts/test-sanitizers.sh,

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <utility>
 
@@ -15,6 +16,7 @@ namespace {
 
 CreateNewFileFunction createNew = createNewFile;
 ReplaceFileFunction replaceWith = replaceFile;
+FlushFileFunction flushWith = flushToDisk;
 
 // The longest file name that the file systems the tool meets take.
 const size_t longestFileName = 255;
@@ -37,13 +39,16 @@ std::string temporaryName(const std::string& target) {
 }
 
 // Removes the temporary file unless it has been put in place, also when an
-// exception leaves the writer.
+// exception leaves the writer or a signal ends the process.
 class TemporaryFile {
  public:
-  explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
+  explicit TemporaryFile(std::string path) : path_(std::move(path)) {
+    removeOnSignal(path_);
+  }
   ~TemporaryFile() {
     if (!path_.empty())
       std::remove(path_.c_str());
+    removeOnSignal("");
   }
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -53,6 +58,15 @@ class TemporaryFile {
  private:
   std::string path_;
 };
+
+// An open stream that is closed when it goes out of scope, unless closed
+// before with closeFile.
+struct CloseFile {
+  void operator()(FILE* file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<FILE, CloseFile>;
+
+bool closeFile(FileHandle* file) { return std::fclose(file->release()) == 0; }
 
 // A new file beside `target`, under a name that nothing else has: a name
 // taken by anything is never opened, only passed over.
@@ -69,7 +83,7 @@ FILE* createTemporary(const std::string& target, std::string* path,
 }
 
 // Writes `text` in text mode, a slice at a time so that a large text is not
-// held twice; then flushes and closes, every step checked.
+// held twice.
 bool writeAll(FILE* file, const std::string& text) {
   const size_t slice = 1 << 20;
   bool ok = true;
@@ -77,16 +91,21 @@ bool writeAll(FILE* file, const std::string& text) {
     std::string bytes = textModeBytes(text.substr(at, slice));
     ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   }
-  ok = std::fflush(file) == 0 && ok;
-  return std::fclose(file) == 0 && ok;
+  return ok;
 }
 
+// The folder takes no second file, so the target itself is written: only
+// once the room for the whole text is reserved, so that a full disk or a
+// size limit leaves the old text whole.
 OutputResult writeInPlace(const std::string& target, const std::string& text) {
-  FILE* file = openForOverwrite(target);
+  FileHandle file(openForOverwrite(target));
   if (!file)
     return OutputResult::openFailed;
-  return writeAll(file, text) ? OutputResult::written
-                              : OutputResult::writeFailed;
+  unsigned long long size = textModeSize(text);
+  bool ok = reserveRoom(file.get(), size) && writeAll(file.get(), text) &&
+            cutToLength(file.get(), size) && flushWith(file.get());
+  ok = closeFile(&file) && ok;
+  return ok ? OutputResult::written : OutputResult::writeFailed;
 }
 
 }  // namespace
@@ -106,10 +125,15 @@ OutputResult writeOutputFile(const std::string& path, const std::string& text) {
     return OutputResult::openFailed;
   }
   TemporaryFile temp(std::move(tempPath));
-  if (!writeAll(file, text) || !replaceWith(temp.path(), target))
+  FileHandle handle(file);  // closed before the temporary file is removed
+  bool ok = writeAll(file, text) && copyAccessControl(file, target) &&
+            flushWith(file);
+  ok = closeFile(&handle) && ok;
+  if (!ok || !replaceWith(temp.path(), target))
     return OutputResult::writeFailed;
   temp.keep();
-  return OutputResult::written;
+  return flushFolderOf(target) ? OutputResult::written
+                               : OutputResult::writeFailed;
 }
 
 void writeOutputOrFinish(const std::string& path, const std::string& text,
@@ -123,7 +147,9 @@ void writeOutputOrFinish(const std::string& path, const std::string& text,
 }
 
 void setOutputFileFunctions(CreateNewFileFunction create,
-                            ReplaceFileFunction replace) {
+                            ReplaceFileFunction replace,
+                            FlushFileFunction flush) {
   createNew = create ? create : createNewFile;
   replaceWith = replace ? replace : replaceFile;
+  flushWith = flush ? flush : flushToDisk;
 }

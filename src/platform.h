@@ -66,9 +66,17 @@ enum class CreateResult { created, exists, denied, failed };
 FILE* createNewFile(const std::string& path, const std::string& like,
                     CreateResult* result);
 
-// Opens the existing regular file `path` for writing, emptied ("wb" that
-// creates nothing); null for anything else.
+// Opens the existing regular file `path` for writing from its start ("wb"
+// that creates nothing and empties nothing); null for anything else.
 FILE* openForOverwrite(const std::string& path);
+
+// Makes room for `size` bytes in a file opened by openForOverwrite before any
+// of its bytes change: the part past its present length is allocated. When
+// that fails, the file is left as it was.
+bool reserveRoom(FILE* file, unsigned long long size);
+
+// Writes out the stream's buffer and cuts the file to `size` bytes.
+bool cutToLength(FILE* file, unsigned long long size);
 
 // Opens the log for writing, created or emptied ("wb"), following a link;
 // null when it cannot be opened at once (a pipe that nobody reads included).
@@ -77,5 +85,24 @@ FILE* openLogFile(const std::string& path);
 // Puts `from` in place of `to` in one step, replacing `to` when it exists
 // (on Windows keeping its attributes and security).
 bool replaceFile(const std::string& from, const std::string& to);
+
+// Gives a new file, before it replaces `like`, the access ACL and the
+// extended attributes of `like` (POSIX; on Windows replaceFile keeps them).
+// False when `like` has an ACL that the new file cannot be given.
+bool copyAccessControl(FILE* file, const std::string& like);
+
+// Writes out the stream's buffer and makes the file's data reach the disk.
+bool flushToDisk(FILE* file);
+
+// Makes the name that replaceFile gave the file at `path` reach the disk.
+bool flushFolderOf(const std::string& path);
+
+// Makes a write past the process's file-size limit an ordinary write failure
+// instead of a signal that ends the process.
+void ignoreFileSizeSignal();
+
+// From now on, until this is called with "", a signal that ends the process
+// (POSIX: SIGINT, SIGTERM, SIGHUP) first removes the file at `path`.
+void removeOnSignal(const std::string& path);
 
 #endif  // FIELDPREP_PLATFORM_H_

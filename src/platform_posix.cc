@@ -1,10 +1,16 @@
 // POSIX side of the platform layer.
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "platform.h"
@@ -205,13 +211,7 @@ FILE* createNewFile(const std::string& path, const std::string& like,
 
 FILE* openForOverwrite(const std::string& path) {
   int fd = openRegular(path, O_WRONLY);
-  if (fd < 0)
-    return nullptr;
-  if (ftruncate(fd, 0) != 0) {
-    close(fd);
-    return nullptr;
-  }
-  return streamOf(fd, "wb");
+  return fd < 0 ? nullptr : streamOf(fd, "wb");
 }
 
 FILE* openLogFile(const std::string& path) {
@@ -228,4 +228,216 @@ FILE* openLogFile(const std::string& path) {
 
 bool replaceFile(const std::string& from, const std::string& to) {
   return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+namespace {
+
+// Fills the file from `from` up to `size` with zero bytes, for a file system
+// that cannot allocate room without writing it. Every byte lies past the old
+// end, so none that the file held changes.
+bool fillWithZeros(int fd, off_t from, off_t size) {
+  static const char zeros[65536] = {};
+  for (off_t at = from; at < size;) {
+    size_t count = static_cast<size_t>(
+        std::min<off_t>(size - at, static_cast<off_t>(sizeof zeros)));
+    ssize_t written = pwrite(fd, zeros, count, at);
+    if (written > 0)
+      at += written;
+    else if (written == 0 || errno != EINTR)
+      return false;
+  }
+  return true;
+}
+
+bool noRoom(int error) {
+  return error == ENOSPC || error == EFBIG || error == EDQUOT;
+}
+
+}  // namespace
+
+bool reserveRoom(FILE* file, unsigned long long size) {
+  int fd = fileno(file);
+  struct stat info;
+  if (fstat(fd, &info) != 0)
+    return false;
+  off_t oldSize = info.st_size;
+  off_t newSize = static_cast<off_t>(size);
+  if (newSize <= oldSize)
+    return true;
+  int error = posix_fallocate(fd, oldSize, newSize - oldSize);
+  if (error == 0)
+    return true;
+  // Where the file system has no way to allocate (or the C library's
+  // stand-in cannot work on a file opened for writing only), writing the
+  // room reserves it just as well.
+  if (!noRoom(error) && fillWithZeros(fd, oldSize, newSize))
+    return true;
+  // Whatever was allocated before the failure goes again.
+  if (ftruncate(fd, oldSize) != 0) {
+    // Nothing more to do: the run fails either way.
+  }
+  return false;
+}
+
+bool cutToLength(FILE* file, unsigned long long size) {
+  return std::fflush(file) == 0 &&
+         ftruncate(fileno(file), static_cast<off_t>(size)) == 0;
+}
+
+namespace {
+
+// The extended attributes that a replacing file takes over from the file it
+// replaces, by prefix: the user's own, and the security ones where the
+// process may set them. The access ACL is handled on its own.
+const char kAccessAcl[] = "system.posix_acl_access";
+const char* const kCopiedPrefixes[] = {"user.", "security."};
+
+// The value of attribute `name` of the file at `path`; false with errno set
+// when it cannot be read (ENODATA: the file has none of that name).
+bool readAttribute(const std::string& path, const char* name,
+                   std::vector<char>* value) {
+  for (;;) {
+    ssize_t size = getxattr(path.c_str(), name, nullptr, 0);
+    if (size < 0)
+      return false;
+    value->resize(static_cast<size_t>(size));
+    size = getxattr(path.c_str(), name, value->data(), value->size());
+    if (size >= 0) {
+      value->resize(static_cast<size_t>(size));
+      return true;
+    }
+    if (errno != ERANGE)  // ERANGE: grown in between, so ask again
+      return false;
+  }
+}
+
+// The names of the attributes of `path`, or none when it has none or the
+// file system keeps none.
+std::vector<std::string> attributeNames(const std::string& path) {
+  std::vector<char> list;
+  for (;;) {
+    ssize_t size = listxattr(path.c_str(), nullptr, 0);
+    if (size <= 0)
+      return {};
+    list.resize(static_cast<size_t>(size));
+    size = listxattr(path.c_str(), list.data(), list.size());
+    if (size >= 0) {
+      list.resize(static_cast<size_t>(size));
+      break;
+    }
+    if (errno != ERANGE)
+      return {};
+  }
+  std::vector<std::string> names;
+  for (size_t at = 0; at < list.size(); at += names.back().size() + 1)
+    names.emplace_back(&list[at]);
+  return names;
+}
+
+bool copiedAttribute(const std::string& name) {
+  for (const char* prefix : kCopiedPrefixes) {
+    if (name.compare(0, std::strlen(prefix), prefix) == 0)
+      return true;
+  }
+  return false;
+}
+
+bool noAttributes(int error) { return error == ENODATA || error == ENOTSUP; }
+
+// The new file gets exactly the access ACL of `like`: none when `like` has
+// none, even where the folder's default ACL gave it one at creation. The
+// ACL's mask and the group bits of the mode are one, so this comes after the
+// mode has been set.
+bool copyAccessAcl(int fd, const std::string& like) {
+  std::vector<char> acl;
+  if (readAttribute(like, kAccessAcl, &acl))
+    return fsetxattr(fd, kAccessAcl, acl.data(), acl.size(), 0) == 0;
+  if (errno == ENOENT)  // nothing to replace: the new file stays as created
+    return true;
+  if (!noAttributes(errno))
+    return false;
+  return fremovexattr(fd, kAccessAcl) == 0 || noAttributes(errno);
+}
+
+}  // namespace
+
+bool copyAccessControl(FILE* file, const std::string& like) {
+  int fd = fileno(file);
+  if (!copyAccessAcl(fd, like))
+    return false;
+  // Other attributes are taken where they can be read and set.
+  for (const std::string& name : attributeNames(like)) {
+    std::vector<char> value;
+    if (copiedAttribute(name) && readAttribute(like, name.c_str(), &value))
+      fsetxattr(fd, name.c_str(), value.data(), value.size(), 0);
+  }
+  return true;
+}
+
+bool flushToDisk(FILE* file) {
+  return std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+}
+
+bool flushFolderOf(const std::string& path) {
+  std::string folder = folderOf(path);
+  int fd = open(folder.empty() ? "." : folder.c_str(),
+                O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0)  // a folder the user may not read cannot be flushed
+    return true;
+  // Some file systems flush no folders and say so with EINVAL.
+  bool flushed = fsync(fd) == 0 || errno == EINVAL;
+  close(fd);
+  return flushed;
+}
+
+void ignoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
+
+namespace {
+
+// What the signal handler removes: written only while `removalArmed` is
+// clear, so the handler never reads a half-written name.
+char pendingRemoval[PATH_MAX];
+volatile std::sig_atomic_t removalArmed = 0;
+const int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// Only async-signal-safe calls: the file goes, then the signal does what it
+// would have done without this handler.
+void removeAndEnd(int signal) {
+  if (removalArmed)
+    unlink(pendingRemoval);
+  std::signal(signal, SIG_DFL);
+  raise(signal);
+}
+
+// Once per process; a signal that the tool was started with ignored stays
+// ignored.
+void installRemovalHandler() {
+  static bool installed = false;
+  if (installed)
+    return;
+  installed = true;
+  struct sigaction action = {};
+  action.sa_handler = removeAndEnd;
+  sigemptyset(&action.sa_mask);
+  for (int signal : kEndingSignals)
+    sigaddset(&action.sa_mask, signal);
+  for (int signal : kEndingSignals) {
+    struct sigaction previous;
+    if (sigaction(signal, nullptr, &previous) == 0 &&
+        previous.sa_handler != SIG_IGN)
+      sigaction(signal, &action, nullptr);
+  }
+}
+
+}  // namespace
+
+void removeOnSignal(const std::string& path) {
+  removalArmed = 0;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  if (path.empty() || path.size() >= sizeof pendingRemoval)
+    return;
+  std::memcpy(pendingRemoval, path.c_str(), path.size() + 1);
+  installRemovalHandler();
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  removalArmed = 1;
 }

@@ -440,7 +440,7 @@ FILE* openForOverwrite(const std::string& path) {
   HANDLE handle = openExisting(path, GENERIC_WRITE);
   if (handle == INVALID_HANDLE_VALUE)
     return nullptr;
-  if (!isRegular(handle) || !SetEndOfFile(handle)) {
+  if (!isRegular(handle)) {
     CloseHandle(handle);
     return nullptr;
   }
@@ -467,5 +467,57 @@ bool replaceFile(const std::string& from, const std::string& to) {
       return false;
   }
   return MoveFileExW(source.c_str(), target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING) != 0;
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
+
+namespace {
+
+HANDLE handleOf(FILE* file) {
+  return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+}
+
+bool setLength(HANDLE handle, long long size) {
+  LARGE_INTEGER end;
+  end.QuadPart = size;
+  return SetFilePointerEx(handle, end, nullptr, FILE_BEGIN) &&
+         SetEndOfFile(handle);
+}
+
+}  // namespace
+
+bool reserveRoom(FILE* file, unsigned long long size) {
+  HANDLE handle = handleOf(file);
+  LARGE_INTEGER oldSize;
+  if (!GetFileSizeEx(handle, &oldSize))
+    return false;
+  // Extending the file allocates its room; the writing then starts over at
+  // the beginning.
+  bool reserved = static_cast<long long>(size) <= oldSize.QuadPart ||
+                  setLength(handle, static_cast<long long>(size));
+  if (!reserved)
+    setLength(handle, oldSize.QuadPart);
+  LARGE_INTEGER start = {};
+  return SetFilePointerEx(handle, start, nullptr, FILE_BEGIN) && reserved;
+}
+
+bool cutToLength(FILE* file, unsigned long long size) {
+  return std::fflush(file) == 0 &&
+         setLength(handleOf(file), static_cast<long long>(size));
+}
+
+// ReplaceFileW carries the ACL and the other attributes across.
+bool copyAccessControl(FILE*, const std::string&) { return true; }
+
+bool flushToDisk(FILE* file) {
+  return std::fflush(file) == 0 && FlushFileBuffers(handleOf(file));
+}
+
+// replaceFile writes its move through to the disk.
+bool flushFolderOf(const std::string&) { return true; }
+
+// Windows ends no process for the size of a file.
+void ignoreFileSizeSignal() {}
+
+// A console interrupt is not handled: the temporary file is open without
+// sharing until it is closed, so nothing else could remove it meanwhile.
+void removeOnSignal(const std::string&) {}

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -230,6 +232,26 @@ TEST(WriteFault, NoRegularFileInPlaceOfAnOutputEndsWithThatFilesCode) {
       EXPECT_EQ(existingConfiguration(),
                 tool.readTemp("QORConfiguration.json"));
     }
+  }
+}
+
+// A signal that ends the run while the configuration is being written: the
+// process ends as the signal would, the old configuration stays whole and no
+// temporary file is left.
+TEST(WriteFault, SignalDuringALargeWriteLeavesNoTemporaryFile) {
+  if (ToolRun::windows())
+    GTEST_SKIP() << "POSIX signals, which Wine handles as it likes";
+  const std::string large =
+      "{\"SchoolID\":\"1\",\"padding\":\"" + std::string(20 << 20, 'x') + "\"}";
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(strsignal(signal));
+    ToolRun tool;
+    tool.limitTime(50);
+    tool.write("QORConfiguration.json", large);
+    tool.signalOnFile("QORConfiguration.json.", signal);
+    EXPECT_EQ(128 + signal, tool.run({kParameters}));
+    EXPECT_TRUE(large == tool.read("QORConfiguration.json"));
+    expectNoOtherFiles(tool);
   }
 }
 

@@ -8,11 +8,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
+#include <thread>
 
 #include "file_bytes.h"
 #include "scratch_folder.h"
@@ -74,7 +77,8 @@ std::string drain(int fd) {
 void applyFileSizeLimit(long long bytes) {
   if (bytes < 0)
     return;
-  std::signal(SIGXFSZ, SIG_IGN);  // an ignored signal stays so across exec
+  // An ignored signal stays so across exec; a handled one becomes default.
+  std::signal(SIGXFSZ, ToolRun::windows() ? SIG_IGN : SIG_DFL);
   rlimit limit;
   getrlimit(RLIMIT_FSIZE, &limit);
   limit.rlim_cur = static_cast<rlim_t>(bytes);
@@ -89,6 +93,22 @@ void applyAddressSpaceLimit(long long bytes) {
   getrlimit(RLIMIT_AS, &limit);
   limit.rlim_cur = static_cast<rlim_t>(bytes);
   setrlimit(RLIMIT_AS, &limit);
+}
+
+// Sends `signal` to `child` once a file whose name begins with `prefix`
+// lies in `folder`, unless `ended` comes first.
+void signalWhenFileAppears(const std::string& folder, const std::string& prefix,
+                           int signal, pid_t child,
+                           const std::atomic<bool>& ended) {
+  while (!ended) {
+    for (const std::string& name : filesIn(folder)) {
+      if (name.compare(0, prefix.size(), prefix) == 0) {
+        kill(child, signal);
+        return;
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
 }
 
 const uid_t kUnprivileged = 65534;
@@ -168,6 +188,11 @@ int ToolRun::runVector(const std::vector<std::string>& arguments) {
 }
 
 void ToolRun::limitFileSize(long long bytes) { fileSizeLimit_ = bytes; }
+
+void ToolRun::signalOnFile(const std::string& namePrefix, int signal) {
+  signalFilePrefix_ = namePrefix;
+  fileSignal_ = signal;
+}
 
 void ToolRun::limitTime(unsigned seconds) { timeLimit_ = seconds; }
 
@@ -256,7 +281,9 @@ int ToolRun::execute(const std::string& executable,
     applyAddressSpaceLimit(addressSpaceLimit_);
     if (unprivileged_)
       dropPrivileges();
-    alarm(timeLimit_);  // survives exec; 0 sets none
+    if (fileSignal_ != 0)
+      std::signal(fileSignal_, SIG_DFL);  // not ignored, whoever started us
+    alarm(timeLimit_);                    // survives exec; 0 sets none
     // Under Wine the launcher sets the temporary folder; TMPDIR would also
     // move Wine's server socket and so start a new server for every run.
     if (!windows()) {
@@ -270,10 +297,24 @@ int ToolRun::execute(const std::string& executable,
     execv(executable.c_str(), argv.data());
     _exit(127);
   }
+  std::atomic<bool> ended{false};
+  std::thread watcher;
+  if (fileSignal_ != 0)
+    watcher = std::thread([&] {
+      signalWhenFileAppears(folder_, signalFilePrefix_, fileSignal_, child,
+                            ended);
+    });
   if (output[1] >= 0) {
     close(output[1]);
     log_ = drain(output[0]);
   }
+  // The child stays unreaped until the watcher is done, so that its number
+  // cannot pass to another process meanwhile.
+  siginfo_t info;
+  waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT);
+  ended = true;
+  if (watcher.joinable())
+    watcher.join();
   int status = 0;
   waitpid(child, &status, 0);
   if (WIFSIGNALED(status))

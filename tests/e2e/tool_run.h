@@ -45,9 +45,13 @@ class ToolRun {
   int launch(const std::string& application, const std::string& commandLine);
 
   // Runs from now on have every file they write limited to `bytes`
-  // (RLIMIT_FSIZE) with SIGXFSZ ignored, so that a write past the limit fails
-  // with EFBIG.
+  // (RLIMIT_FSIZE), SIGXFSZ left at its default as a shell's limit leaves it.
+  // Under Windows, which has no such signal, it is ignored, so that a write
+  // past the limit fails with EFBIG.
   void limitFileSize(long long bytes);
+  // Runs from now on get `signal` as soon as a file whose name begins with
+  // `namePrefix` appears in the tool's folder; 0 sends none.
+  void signalOnFile(const std::string& namePrefix, int signal);
   // Runs from now on get this TMPDIR in place of the temporary folder; null
   // leaves TMPDIR unset. Not under Windows, where the launcher sets the
   // temporary folder.
@@ -105,6 +109,8 @@ class ToolRun {
   bool tmpdirSet_ = true;
   std::string tmpdir_;  // TMPDIR of the runs when tmpdirSet_
   long long fileSizeLimit_ = -1;
+  std::string signalFilePrefix_;
+  int fileSignal_ = 0;
   bool logThroughPipe_ = false;
   unsigned timeLimit_ = 0;
   long long addressSpaceLimit_ = -1;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <vector>
 #ifndef _WIN32
@@ -59,6 +60,30 @@ FILE* createRefusedByTheFolder(const std::string&, const std::string&,
 }
 
 bool replaceThatFails(const std::string&, const std::string&) { return false; }
+
+bool flushThatFails(FILE*) { return false; }
+
+// The order in which the writer flushes and replaces.
+std::vector<std::string> calls;
+bool recordedFlush(FILE* file) {
+  calls.push_back("flush");
+  return flushToDisk(file);
+}
+bool recordedReplace(const std::string& from, const std::string& to) {
+  calls.push_back("replace");
+  return replaceFile(from, to);
+}
+
+// The descriptor of the temporary file as created, and a flush that runs out
+// of memory.
+int createdDescriptor = -1;
+FILE* createAndKeep(const std::string& path, const std::string& like,
+                    CreateResult* result) {
+  FILE* file = createNewFile(path, like, result);
+  createdDescriptor = file ? fileno(file) : -1;
+  return file;
+}
+bool flushOutOfMemory(FILE*) { throw std::bad_alloc(); }
 
 #ifndef _WIN32
 // The temporary file is created as ever, but its writes go to a full disk.
@@ -123,6 +148,43 @@ TEST_F(WriteOutputFile, FolderThatRefusesNewFilesGetsTheTargetWrittenInPlace) {
   EXPECT_FALSE(fileExists(path));
 }
 
+// The text reaches the disk before it takes the old file's place, and before
+// a file written in place is closed.
+TEST_F(WriteOutputFile, FlushesTheTextBeforeItReplacesTheOldFile) {
+  struct Case {
+    const char* title;
+    CreateNewFileFunction create;
+    std::vector<std::string> calls;
+  } cases[] = {
+      {"beside the target", nullptr, {"flush", "replace"}},
+      {"in place", createRefusedByTheFolder, {"flush"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.title);
+    writeFile(path, "previous");
+    calls.clear();
+    setOutputFileFunctions(c.create, recordedReplace, recordedFlush);
+    EXPECT_EQ(OutputResult::written,
+              writeOutputFile(path, "a text longer than the previous\n"));
+    EXPECT_EQ(c.calls, calls);
+    EXPECT_EQ("a text longer than the previous\r\n", readFile(path));
+  }
+}
+
+// Memory running out while the temporary file is written: the file is closed
+// and removed (Windows removes no file that is still open), the old one kept.
+TEST_F(WriteOutputFile, ExceptionWhileWritingClosesAndRemovesTheTemporaryFile) {
+  writeFile(path, "previous");
+  setOutputFileFunctions(createAndKeep, nullptr, flushOutOfMemory);
+  EXPECT_THROW(writeOutputFile(path, "new\n"), std::bad_alloc);
+  EXPECT_EQ(std::vector<std::string>{"README.txt"}, filesIn(folder));
+  EXPECT_EQ("previous", readFile(path));
+#ifndef _WIN32
+  ASSERT_NE(-1, createdDescriptor);
+  EXPECT_EQ(-1, fcntl(createdDescriptor, F_GETFD));  // closed
+#endif
+}
+
 // Each writer of the run, failing after its temporary file was created: the
 // run ends with that file's code and "Failed to write" message, the previous
 // file stays, and no temporary file is left.
@@ -144,11 +206,13 @@ TEST(OutputWriters, WriteOrReplaceFailureEndsWithThatFilesCode) {
     const char* title;
     CreateNewFileFunction create;
     ReplaceFileFunction replace;
+    FlushFileFunction flush;
   } faults[] = {
 #ifndef _WIN32
-      {"full disk", createOnAFullDisk, nullptr},
+      {"full disk", createOnAFullDisk, nullptr, nullptr},
 #endif
-      {"replace fails", nullptr, replaceThatFails},
+      {"replace fails", nullptr, replaceThatFails, nullptr},
+      {"flush fails", nullptr, nullptr, flushThatFails},
   };
   for (const Fault& fault : faults) {
     for (const Writer& writer : writers) {
@@ -160,7 +224,7 @@ TEST(OutputWriters, WriteOrReplaceFailureEndsWithThatFilesCode) {
       std::string folder = scratchFolder();
       std::string path = folder + writer.name;
       writeFile(path, "previous");
-      setOutputFileFunctions(fault.create, fault.replace);
+      setOutputFileFunctions(fault.create, fault.replace, fault.flush);
       int exitCode = exitCodeOf([&] { (document.*writer.write)(folder); });
       setOutputFileFunctions(nullptr, nullptr);
 
