@@ -42,9 +42,7 @@ std::string temporaryName(const std::string& target) {
 // exception leaves the writer or a signal ends the process.
 class TemporaryFile {
  public:
-  explicit TemporaryFile(std::string path) : path_(std::move(path)) {
-    removeOnSignal(path_);
-  }
+  explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
   ~TemporaryFile() {
     if (!path_.empty())
       std::remove(path_.c_str());

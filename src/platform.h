@@ -62,6 +62,8 @@ TargetState probeOutputTarget(const std::string& path);
 // Creates `path` for writing ("wb") only when nothing of that name exists,
 // never following a link. The new file takes the permission bits of `like`,
 // and its owner and group where the process may set them, when `like` exists.
+// From its creation on, as with removeOnSignal(path), a signal that ends the
+// process removes it.
 enum class CreateResult { created, exists, denied, failed };
 FILE* createNewFile(const std::string& path, const std::string& like,
                     CreateResult* result);

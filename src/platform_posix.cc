@@ -1,6 +1,7 @@
 // POSIX side of the platform layer.
 #include <fcntl.h>
 #include <limits.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -189,8 +190,35 @@ TargetState probeOutputTarget(const std::string& path) {
   return TargetState::writable;
 }
 
+namespace {
+
+const int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// Holds back the signals that end the process while it lives.
+class EndingSignalsHeld {
+ public:
+  EndingSignalsHeld() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (int signal : kEndingSignals)
+      sigaddset(&held, signal);
+    pthread_sigmask(SIG_BLOCK, &held, &previous_);
+  }
+  ~EndingSignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+  EndingSignalsHeld(const EndingSignalsHeld&) = delete;
+  EndingSignalsHeld& operator=(const EndingSignalsHeld&) = delete;
+
+ private:
+  sigset_t previous_;
+};
+
+}  // namespace
+
 FILE* createNewFile(const std::string& path, const std::string& like,
                     CreateResult* result) {
+  // A signal that came between the file's creation and its arming for
+  // removal would leave it behind: the two happen while signals wait.
+  EndingSignalsHeld held;
   int fd = open(path.c_str(),
                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
                 0600);
@@ -201,11 +229,14 @@ FILE* createNewFile(const std::string& path, const std::string& like,
                               : CreateResult::failed;
     return nullptr;
   }
+  removeOnSignal(path);
   copyAttributes(fd, like);
   FILE* file = streamOf(fd, "wb");
   *result = file ? CreateResult::created : CreateResult::failed;
-  if (!file)
+  if (!file) {
     unlink(path.c_str());
+    removeOnSignal("");
+  }
   return file;
 }
 
@@ -398,7 +429,6 @@ namespace {
 // clear, so the handler never reads a half-written name.
 char pendingRemoval[PATH_MAX];
 volatile std::sig_atomic_t removalArmed = 0;
-const int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 // Only async-signal-safe calls: the file goes, then the signal does what it
 // would have done without this handler.
