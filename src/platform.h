@@ -6,9 +6,10 @@
 #include <cstdio>
 #include <string>
 
-// The tool's own file name: the length that is cut from the program path to
-// find the tool's folder.
-const char* toolFileName();
+// The folder part of `path`: up to and including its last path separator
+// ('/' on POSIX; a backslash or '/' on Windows, where the colon of a drive
+// prefix such as "X:" ends a folder too); "" when it has none.
+std::string pathFolder(const std::string& path);
 
 // The argument vector that the tool runs with, program path first. POSIX
 // leaves `argc` and `argv` as the system gave them. Windows splits its UTF-16

@@ -9,7 +9,9 @@
 
 #include "platform.h"
 
-const char* toolFileName() { return "fieldprep"; }
+std::string pathFolder(const std::string& path) {
+  return path.substr(0, path.rfind('/') + 1);  // npos + 1 is 0
+}
 
 int takeProgramArguments(int*, char***) { return -1; }
 
@@ -80,11 +82,6 @@ FILE* streamOf(int fd, const char* mode) {
   return file;
 }
 
-std::string folderOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 // The owner, group and permission bits of `like`, or those a new file gets.
 void copyAttributes(int fd, const std::string& like) {
   struct stat info;
@@ -129,7 +126,7 @@ std::string linkTarget(const std::string& path) {
     if (length <= 0 || static_cast<size_t>(length) >= target.size())
       return current;
     std::string next(target.data(), static_cast<size_t>(length));
-    current = next[0] == '/' ? next : folderOf(current) + next;
+    current = next[0] == '/' ? next : pathFolder(current) + next;
   }
   return current;  // a loop: opening it fails
 }

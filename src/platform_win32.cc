@@ -108,7 +108,21 @@ std::vector<std::wstring> splitCommandLine(const std::wstring& line) {
 
 }  // namespace
 
-const char* toolFileName() { return "fieldprep.exe"; }
+std::string pathFolder(const std::string& path) {
+  bool drive = path.size() >= 2 && path[1] == ':' &&
+               ((path[0] >= 'A' && path[0] <= 'Z') ||
+                (path[0] >= 'a' && path[0] <= 'z'));
+  size_t end = drive ? 2 : 0;
+  for (size_t i = 0; i < path.size(); ++i) {
+    // In a double-byte code page the second byte of a character may be
+    // 0x5C, a backslash, without being one.
+    if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < path.size())
+      ++i;
+    else if (path[i] == '\\' || path[i] == '/')
+      end = i + 1;
+  }
+  return path.substr(0, end);
+}
 
 int takeProgramArguments(int* argc, char*** argv) {
   static std::vector<std::string> texts;
