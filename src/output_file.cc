@@ -92,7 +92,9 @@ OutputResult writeInPlace(const std::string& target, const std::string& text) {
 }  // namespace
 
 OutputResult writeOutputFile(const std::string& path, const std::string& text) {
-  std::string target = linkTarget(path);
+  std::string target;
+  if (!linkTarget(path, &target))
+    return OutputResult::openFailed;
   TargetState state = probeOutputTarget(target);
   if (state == TargetState::refused || state == TargetState::notRegular)
     return OutputResult::openFailed;

@@ -30,16 +30,20 @@ std::string getTempFolder();
 FILE* openTempCopy(const std::string& path);
 
 // Opens an existing regular file for reading ("rb") without ever blocking: a
-// pipe, folder or device gives null. `missing` then says whether there is no
+// pipe, folder or device gives null, and so does a link that may not be
+// followed (see linkTarget). `missing` then says whether there is no
 // such file at all (POSIX ENOENT or ENOTDIR; Windows file or path not found).
 FILE* openRegularFile(const std::string& path, bool* missing);
 
 // True when both paths name one and the same existing file.
 bool sameFile(const std::string& first, const std::string& second);
 
-// The file that `path` names: a chain of symbolic links followed to its end,
-// or `path` itself when it is no link.
-std::string linkTarget(const std::string& path);
+// The file that `path` names, into `target`: a chain of symbolic links
+// followed to its end, or `path` itself when it is no link. False when a link
+// of the chain may not be followed: on POSIX one in a world-writable sticky
+// folder (such as /tmp) owned neither by the user running the tool nor by
+// the folder's owner.
+bool linkTarget(const std::string& path, std::string* target);
 
 // What lies where an output goes, found without blocking on it or changing it.
 enum class TargetState { missing, writable, refused, notRegular };
@@ -56,8 +60,9 @@ FILE* createNewFile(const std::string& path, const std::string& like,
 // creates nothing); null for anything else.
 FILE* openForOverwrite(const std::string& path);
 
-// Opens the log for writing, created or emptied ("wb"), following a link;
-// null when it cannot be opened at once (a pipe that nobody reads included).
+// Opens the log for writing, created or emptied ("wb"), following a link
+// that may be followed (see linkTarget); null when it cannot be opened at
+// once (a pipe that nobody reads included).
 FILE* openLogFile(const std::string& path);
 
 // Puts `from` in place of `to` in one step, replacing `to` when it exists

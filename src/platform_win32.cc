@@ -277,7 +277,11 @@ bool sameFile(const std::string& first, const std::string& second) {
          info[0].nFileIndexLow == info[1].nFileIndexLow;
 }
 
-std::string linkTarget(const std::string& path) {
+namespace {
+
+// The file that the link `path` leads to, or `path` when it is no link or
+// its end cannot be named.
+std::string finalPath(const std::string& path) {
   DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES ||
       (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
@@ -299,6 +303,14 @@ std::string linkTarget(const std::string& path) {
     target.erase(0, longPrefix.size());
   std::string narrow;
   return toAnsi(target, &narrow) && !narrow.empty() ? narrow : path;
+}
+
+}  // namespace
+
+// Windows has no folders where anybody may plant a link: every link counts.
+bool linkTarget(const std::string& path, std::string* target) {
+  *target = finalPath(path);
+  return true;
 }
 
 TargetState probeOutputTarget(const std::string& path) {
