@@ -43,7 +43,7 @@ class TemporaryFile {
   explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
   ~TemporaryFile() {
     if (!path_.empty())
-      std::remove(path_.c_str());
+      removeFile(path_);
   }
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;

@@ -69,4 +69,8 @@ FILE* openLogFile(const std::string& path);
 // (on Windows keeping its attributes and security).
 bool replaceFile(const std::string& from, const std::string& to);
 
+// Removes the file `path` (a temporary file of the tool's own, whatever the
+// length of its path); false when it cannot.
+bool removeFile(const std::string& path);
+
 #endif  // FIELDPREP_PLATFORM_H_

@@ -252,3 +252,5 @@ FILE* openLogFile(const std::string& path) {
 bool replaceFile(const std::string& from, const std::string& to) {
   return std::rename(from.c_str(), to.c_str()) == 0;
 }
+
+bool removeFile(const std::string& path) { return unlink(path.c_str()) == 0; }

@@ -212,6 +212,22 @@ std::wstring fullPath(const std::string& path) {
   return full;
 }
 
+// `path` as a full path in the long form, `\\?\C:\...` or
+// `\\?\UNC\server\share\...`, which the wide calls take beyond MAX_PATH:
+// the temporary file beside an output has a name 21 characters longer than
+// the output's own.
+std::wstring longPath(const std::string& path) {
+  std::wstring full = fullPath(path);
+  if (full.compare(0, 4, L"\\\\?\\") == 0 ||
+      full.compare(0, 4, L"\\\\.\\") == 0)
+    return full;
+  if (full.compare(0, 2, L"\\\\") == 0)
+    return L"\\\\?\\UNC\\" + full.substr(2);
+  if (full.size() > 2 && full[1] == L':' && full[2] == L'\\')
+    return L"\\\\?\\" + full;
+  return full;  // no full path to be had: as it is
+}
+
 bool notFound(DWORD error) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
@@ -331,7 +347,7 @@ TargetState probeOutputTarget(const std::string& path) {
 // Attributes and security come across in replaceFile.
 FILE* createNewFile(const std::string& path, const std::string&,
                     CreateResult* result) {
-  HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
+  HANDLE handle = CreateFileW(longPath(path).c_str(), GENERIC_WRITE, 0, nullptr,
                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     DWORD error = GetLastError();
@@ -345,7 +361,7 @@ FILE* createNewFile(const std::string& path, const std::string&,
   FILE* file = streamOfHandle(handle, _O_WRONLY | _O_BINARY, "wb");
   *result = file ? CreateResult::created : CreateResult::failed;
   if (!file)
-    DeleteFileA(path.c_str());
+    DeleteFileW(longPath(path).c_str());
   return file;
 }
 
@@ -365,8 +381,8 @@ FILE* openLogFile(const std::string& path) {
 }
 
 bool replaceFile(const std::string& from, const std::string& to) {
-  std::wstring source = fullPath(from);
-  std::wstring target = fullPath(to);
+  std::wstring source = longPath(from);
+  std::wstring target = longPath(to);
   // ReplaceFileW keeps the replaced file's attributes and security; a target
   // that does not exist yet is simply moved into place.
   if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
@@ -381,4 +397,8 @@ bool replaceFile(const std::string& from, const std::string& to) {
   }
   return MoveFileExW(source.c_str(), target.c_str(),
                      MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+bool removeFile(const std::string& path) {
+  return DeleteFileW(longPath(path).c_str()) != 0;
 }
