@@ -323,7 +323,7 @@ std::string finalPath(const std::string& path) {
 
 }  // namespace
 
-// Windows has no folders where anybody may plant a link: every link counts.
+// No rule on who placed a link applies here: every link is followed.
 bool linkTarget(const std::string& path, std::string* target) {
   *target = finalPath(path);
   return true;
