@@ -45,7 +45,7 @@ class TemporaryFile {
   explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
   ~TemporaryFile() {
     if (!path_.empty())
-      std::remove(path_.c_str());
+      removeFile(path_);
     removeOnSignal("");
   }
   TemporaryFile(const TemporaryFile&) = delete;
@@ -109,7 +109,9 @@ OutputResult writeInPlace(const std::string& target, const std::string& text) {
 }  // namespace
 
 OutputResult writeOutputFile(const std::string& path, const std::string& text) {
-  std::string target = linkTarget(path);
+  std::string target;
+  if (!linkTarget(path, &target))
+    return OutputResult::openFailed;
   TargetState state = probeOutputTarget(target);
   if (state == TargetState::refused || state == TargetState::notRegular)
     return OutputResult::openFailed;

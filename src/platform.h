@@ -6,9 +6,10 @@
 #include <cstdio>
 #include <string>
 
-// The tool's own file name: the length that is cut from the program path to
-// find the tool's folder.
-const char* toolFileName();
+// The folder part of `path`: up to and including its last path separator
+// ('/' on POSIX; a backslash or '/' on Windows, where the colon of a drive
+// prefix such as "X:" ends a folder too); "" when it has none.
+std::string pathFolder(const std::string& path);
 
 // The argument vector that the tool runs with, program path first. POSIX
 // leaves `argc` and `argv` as the system gave them. Windows splits its UTF-16
@@ -44,16 +45,20 @@ bool removeTempCopy(FILE* file, const std::string& path);
 void narrowPermissionsTo(FILE* file, FILE* model);
 
 // Opens an existing regular file for reading ("rb") without ever blocking: a
-// pipe, folder or device gives null. `missing` then says whether there is no
+// pipe, folder or device gives null, and so does a link that may not be
+// followed (see linkTarget). `missing` then says whether there is no
 // such file at all (POSIX ENOENT or ENOTDIR; Windows file or path not found).
 FILE* openRegularFile(const std::string& path, bool* missing);
 
 // True when both paths name one and the same existing file.
 bool sameFile(const std::string& first, const std::string& second);
 
-// The file that `path` names: a chain of symbolic links followed to its end,
-// or `path` itself when it is no link.
-std::string linkTarget(const std::string& path);
+// The file that `path` names, into `target`: a chain of symbolic links
+// followed to its end, or `path` itself when it is no link. False when a link
+// of the chain may not be followed: on POSIX one in a world-writable sticky
+// folder (such as /tmp) owned neither by the user running the tool nor by
+// the folder's owner.
+bool linkTarget(const std::string& path, std::string* target);
 
 // What lies where an output goes, found without blocking on it or changing it.
 enum class TargetState { missing, writable, refused, notRegular };
@@ -80,8 +85,9 @@ bool reserveRoom(FILE* file, unsigned long long size);
 // Writes out the stream's buffer and cuts the file to `size` bytes.
 bool cutToLength(FILE* file, unsigned long long size);
 
-// Opens the log for writing, created or emptied ("wb"), following a link;
-// null when it cannot be opened at once (a pipe that nobody reads included).
+// Opens the log for writing, created or emptied ("wb"), following a link
+// that may be followed (see linkTarget); null when it cannot be opened at
+// once (a pipe that nobody reads included).
 FILE* openLogFile(const std::string& path);
 
 // Puts `from` in place of `to` in one step, replacing `to` when it exists
@@ -106,5 +112,9 @@ void ignoreFileSizeSignal();
 // From now on, until this is called with "", a signal that ends the process
 // (POSIX: SIGINT, SIGTERM, SIGHUP) first removes the file at `path`.
 void removeOnSignal(const std::string& path);
+
+// Removes the file `path` (a temporary file of the tool's own, whatever the
+// length of its path); false when it cannot.
+bool removeFile(const std::string& path);
 
 #endif  // FIELDPREP_PLATFORM_H_

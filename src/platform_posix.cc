@@ -16,7 +16,9 @@
 
 #include "platform.h"
 
-const char* toolFileName() { return "fieldprep"; }
+std::string pathFolder(const std::string& path) {
+  return path.substr(0, path.rfind('/') + 1);  // npos + 1 is 0
+}
 
 int takeProgramArguments(int*, char***) { return -1; }
 
@@ -71,18 +73,84 @@ bool isRegular(int fd) {
   return fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
 }
 
+// Whether the folder that holds `name` is world-writable and sticky, like
+// /tmp: a folder where anybody may plant a name. Its owner goes to `owner`.
+bool inSharedFolder(const std::string& name, uid_t* owner) {
+  std::string folder = pathFolder(name);
+  struct stat info;
+  if (stat(folder.empty() ? "." : folder.c_str(), &info) != 0)
+    return false;
+  *owner = info.st_uid;
+  return (info.st_mode & S_ISVTX) != 0 && (info.st_mode & S_IWOTH) != 0;
+}
+
+// The names of the chain of links that starts at `path`, up to the first
+// name that is no link (or is missing). False when a link of it may not be
+// followed: one in a shared folder whose owner is neither the user running
+// the tool nor the folder's owner, so that a link planted by anybody else
+// never sends the tool's files elsewhere. The system has the same rule, but
+// only where it is switched on.
+bool linkChain(const std::string& path, std::vector<std::string>* chain) {
+  chain->assign(1, path);
+  for (int hop = 0; hop < 40; ++hop) {
+    std::string current = chain->back();
+    struct stat info;
+    if (lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+      return true;
+    uid_t folderOwner;
+    if (inSharedFolder(current, &folderOwner) && info.st_uid != geteuid() &&
+        info.st_uid != folderOwner)
+      return false;
+    std::vector<char> target(static_cast<size_t>(info.st_size) + 2);
+    ssize_t length = readlink(current.c_str(), target.data(), target.size());
+    if (length <= 0 || static_cast<size_t>(length) >= target.size())
+      return true;
+    std::string next(target.data(), static_cast<size_t>(length));
+    chain->push_back(next[0] == '/' ? next : pathFolder(current) + next);
+  }
+  return true;  // a loop: opening it fails
+}
+
+// The name to open for `path`, and O_NOFOLLOW where nothing at that name may
+// be followed. A chain that passes no shared folder is left to the system, so
+// that a link into /proc (naming an open file, not a path) still works.
+// Otherwise it is followed here to its last name in a shared folder: a link
+// there that nobody else could have changed, or the chain's end, opened
+// without following whatever may have been planted there meanwhile.
+bool nameToOpen(const std::string& path, std::string* name, int* noFollow) {
+  std::vector<std::string> chain;
+  if (!linkChain(path, &chain))
+    return false;
+  *name = path;
+  *noFollow = 0;
+  for (size_t i = 0; i < chain.size(); ++i) {
+    uid_t owner;
+    if (inSharedFolder(chain[i], &owner)) {
+      *name = chain[i];
+      *noFollow = i + 1 == chain.size() ? O_NOFOLLOW : 0;
+    }
+  }
+  return true;
+}
+
 // Only a path that names a regular file is opened at all, so that no device
 // is touched; the opened descriptor is checked again, since the path may have
 // changed in between. Blocking is switched back on for the stream.
 int openRegular(const std::string& path, int flags) {
+  std::string name;
+  int noFollow;
+  if (!nameToOpen(path, &name, &noFollow)) {
+    errno = EACCES;
+    return -1;
+  }
   struct stat info;
-  if (stat(path.c_str(), &info) != 0)
+  if (stat(name.c_str(), &info) != 0)
     return -1;
   if (!S_ISREG(info.st_mode)) {
     errno = EINVAL;
     return -1;
   }
-  int fd = open(path.c_str(), flags | kNoBlock);
+  int fd = open(name.c_str(), flags | noFollow | kNoBlock);
   if (fd < 0)
     return -1;
   if (!isRegular(fd)) {
@@ -99,11 +167,6 @@ FILE* streamOf(int fd, const char* mode) {
   if (!file)
     close(fd);
   return file;
-}
-
-std::string folderOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
 // The owner, group and permission bits of `like`, or those a new file gets.
@@ -162,20 +225,12 @@ bool sameFile(const std::string& first, const std::string& second) {
          a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-std::string linkTarget(const std::string& path) {
-  std::string current = path;
-  for (int hop = 0; hop < 40; ++hop) {
-    struct stat info;
-    if (lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
-      return current;
-    std::vector<char> target(static_cast<size_t>(info.st_size) + 2);
-    ssize_t length = readlink(current.c_str(), target.data(), target.size());
-    if (length <= 0 || static_cast<size_t>(length) >= target.size())
-      return current;
-    std::string next(target.data(), static_cast<size_t>(length));
-    current = next[0] == '/' ? next : folderOf(current) + next;
-  }
-  return current;  // a loop: opening it fails
+bool linkTarget(const std::string& path, std::string* target) {
+  std::vector<std::string> chain;
+  if (!linkChain(path, &chain))
+    return false;
+  *target = chain.back();
+  return true;
 }
 
 TargetState probeOutputTarget(const std::string& path) {
@@ -246,11 +301,16 @@ FILE* openForOverwrite(const std::string& path) {
 }
 
 FILE* openLogFile(const std::string& path) {
+  std::string name;
+  int noFollow;
+  if (!nameToOpen(path, &name, &noFollow))
+    return nullptr;
   // Non-blocking, so that a pipe without a reader in the log's place fails
   // the open instead of stalling the run; a pipe that is read takes the log.
-  int fd = open(
-      path.c_str(),
-      O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+  int fd = open(name.c_str(),
+                O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_NOCTTY |
+                    O_CLOEXEC | noFollow,
+                0666);
   if (fd < 0)
     return nullptr;
   fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
@@ -471,3 +531,5 @@ void removeOnSignal(const std::string& path) {
   std::atomic_signal_fence(std::memory_order_seq_cst);
   removalArmed = 1;
 }
+
+bool removeFile(const std::string& path) { return unlink(path.c_str()) == 0; }

@@ -110,7 +110,21 @@ std::vector<std::wstring> splitCommandLine(const std::wstring& line) {
 
 }  // namespace
 
-const char* toolFileName() { return "fieldprep.exe"; }
+std::string pathFolder(const std::string& path) {
+  bool drive = path.size() >= 2 && path[1] == ':' &&
+               ((path[0] >= 'A' && path[0] <= 'Z') ||
+                (path[0] >= 'a' && path[0] <= 'z'));
+  size_t end = drive ? 2 : 0;
+  for (size_t i = 0; i < path.size(); ++i) {
+    // In a double-byte code page the second byte of a character may be
+    // 0x5C, a backslash, without being one.
+    if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < path.size())
+      ++i;
+    else if (path[i] == '\\' || path[i] == '/')
+      end = i + 1;
+  }
+  return path.substr(0, end);
+}
 
 int takeProgramArguments(int* argc, char*** argv) {
   static std::vector<std::string> texts;
@@ -311,6 +325,22 @@ std::wstring fullPath(const std::string& path) {
   return full;
 }
 
+// `path` as a full path in the long form, `\\?\C:\...` or
+// `\\?\UNC\server\share\...`, which the wide calls take beyond MAX_PATH:
+// the temporary file beside an output has a name 21 characters longer than
+// the output's own.
+std::wstring longPath(const std::string& path) {
+  std::wstring full = fullPath(path);
+  if (full.compare(0, 4, L"\\\\?\\") == 0 ||
+      full.compare(0, 4, L"\\\\.\\") == 0)
+    return full;
+  if (full.compare(0, 2, L"\\\\") == 0)
+    return L"\\\\?\\UNC\\" + full.substr(2);
+  if (full.size() > 2 && full[1] == L':' && full[2] == L'\\')
+    return L"\\\\?\\" + full;
+  return full;  // no full path to be had: as it is
+}
+
 bool notFound(DWORD error) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
@@ -376,7 +406,11 @@ bool sameFile(const std::string& first, const std::string& second) {
          info[0].nFileIndexLow == info[1].nFileIndexLow;
 }
 
-std::string linkTarget(const std::string& path) {
+namespace {
+
+// The file that the link `path` leads to, or `path` when it is no link or
+// its end cannot be named.
+std::string finalPath(const std::string& path) {
   DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES ||
       (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
@@ -400,6 +434,14 @@ std::string linkTarget(const std::string& path) {
   return toAnsi(target, &narrow) && !narrow.empty() ? narrow : path;
 }
 
+}  // namespace
+
+// No rule on who placed a link applies here: every link is followed.
+bool linkTarget(const std::string& path, std::string* target) {
+  *target = finalPath(path);
+  return true;
+}
+
 TargetState probeOutputTarget(const std::string& path) {
   DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES)
@@ -418,7 +460,7 @@ TargetState probeOutputTarget(const std::string& path) {
 // Attributes and security come across in replaceFile.
 FILE* createNewFile(const std::string& path, const std::string&,
                     CreateResult* result) {
-  HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
+  HANDLE handle = CreateFileW(longPath(path).c_str(), GENERIC_WRITE, 0, nullptr,
                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     DWORD error = GetLastError();
@@ -432,7 +474,7 @@ FILE* createNewFile(const std::string& path, const std::string&,
   FILE* file = streamOfHandle(handle, _O_WRONLY | _O_BINARY, "wb");
   *result = file ? CreateResult::created : CreateResult::failed;
   if (!file)
-    DeleteFileA(path.c_str());
+    DeleteFileW(longPath(path).c_str());
   return file;
 }
 
@@ -452,8 +494,8 @@ FILE* openLogFile(const std::string& path) {
 }
 
 bool replaceFile(const std::string& from, const std::string& to) {
-  std::wstring source = fullPath(from);
-  std::wstring target = fullPath(to);
+  std::wstring source = longPath(from);
+  std::wstring target = longPath(to);
   // ReplaceFileW keeps the replaced file's attributes and security; a target
   // that does not exist yet is simply moved into place.
   if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
@@ -521,3 +563,7 @@ void ignoreFileSizeSignal() {}
 // A console interrupt is not handled: the temporary file is open without
 // sharing until it is closed, so nothing else could remove it meanwhile.
 void removeOnSignal(const std::string&) {}
+
+bool removeFile(const std::string& path) {
+  return DeleteFileW(longPath(path).c_str()) != 0;
+}

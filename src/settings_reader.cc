@@ -47,6 +47,49 @@ std::string unsupportedValue(const Json::Value& raw, const std::string& text) {
   return std::string();
 }
 
+bool isJsonSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// Where the comment that starts at `at` ends, read as the parser reads it:
+// "//" runs to the end of its line, "/*" to the next "*/" (or, as the parser
+// has it, to a "/" that ends the text). npos when no comment starts there.
+size_t commentEnd(const std::string& text, size_t at) {
+  if (text.compare(at, 2, "//") == 0) {
+    size_t end = text.find_first_of("\r\n", at + 2);
+    if (end == std::string::npos)
+      return text.size();
+    return text.compare(end, 2, "\r\n") == 0 ? end + 2 : end + 1;
+  }
+  if (text.compare(at, 2, "/*") != 0)
+    return std::string::npos;
+  size_t i = at + 2;
+  while (i + 1 < text.size()) {
+    if (text[i++] == '*' && text[i] == '/')
+      break;
+  }
+  return i < text.size() && text[i] == '/' ? i + 1 : std::string::npos;
+}
+
+// The parser stops after the first value and skips what follows it. Only
+// whitespace and comments may follow the settings: "" when that holds, else
+// the report at the first other byte.
+std::string textAfterTheValue(const std::string& text, const Json::Value& raw) {
+  size_t at = static_cast<size_t>(raw.getOffsetLimit());
+  while (at < text.size()) {
+    size_t end = commentEnd(text, at);
+    if (end != std::string::npos) {
+      at = end;
+    } else if (isJsonSpace(text[at])) {
+      ++at;
+    } else {
+      return location(text, static_cast<ptrdiff_t>(at)) +
+             "  Only whitespace and comments may follow the settings.\n";
+    }
+  }
+  return std::string();
+}
+
 }  // namespace
 
 bool readSettingsText(const std::string& text, const Json::Features& features,
@@ -66,6 +109,8 @@ bool readSettingsText(const std::string& text, const Json::Features& features,
     return false;
   }
   *report = unsupportedValue(*raw, text);
+  if (report->empty())
+    *report = textAfterTheValue(text, *raw);
   return report->empty();
 }
 

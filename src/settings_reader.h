@@ -7,8 +7,9 @@
 #include <string>
 
 // Parses `text` into `raw`. Refuses, like a syntax error, a text that does not
-// parse, an array or an object as a member's value, and a non-empty array as
-// the root; `report` then says why, in the parser's own style.
+// parse, an array or an object as a member's value, a non-empty array as the
+// root, and anything but whitespace and comments after the first value;
+// `report` then says why, in the parser's own style.
 bool readSettingsText(const std::string& text, const Json::Features& features,
                       Json::Value* raw, std::string* report);
 

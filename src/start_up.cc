@@ -1,7 +1,5 @@
 #include "start_up.h"
 
-#include <cstring>
-
 #include "platform.h"
 #include "run_log.h"
 #include "text_format.h"
@@ -14,13 +12,6 @@ const char* argumentAt(char** argv, int i) {
 }
 
 }  // namespace
-
-std::string toolFolder(const std::string& programPath) {
-  size_t nameLength = std::strlen(toolFileName());
-  if (programPath.size() <= nameLength)
-    return std::string();
-  return programPath.substr(0, programPath.size() - nameLength);
-}
 
 std::string joinArguments(int argc, char** argv) {
   std::string text = argv[1][0] == '{' ? "" : "{";
@@ -49,7 +40,9 @@ int prepareRun(int argc, char** argv, std::string* argStr, std::string* appdir,
     finish(4, true);
     return 4;
   }
-  *appdir = toolFolder(argc > 0 ? argumentAt(argv, 0) : "");
+  // The folder of the program path as the caller wrote it, whatever the
+  // tool's file is called.
+  *appdir = pathFolder(argc > 0 ? argumentAt(argv, 0) : "");
   if (!openLog(*appdir + "fieldprep.log")) {
     finish(4, true);
     return 4;

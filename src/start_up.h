@@ -4,10 +4,6 @@
 
 #include <string>
 
-// The program path less the length of the tool's file name, whatever those
-// characters are; "" when the path is no longer than the name.
-std::string toolFolder(const std::string& programPath);
-
 // The arguments after the program path joined with single blanks, with an
 // opening and a closing brace added where missing. Needs argc >= 2.
 std::string joinArguments(int argc, char** argv);

@@ -321,6 +321,84 @@ TEST(FileSafety, LinkedOutputsAreUpdatedThroughTheirLinks) {
   EXPECT_TRUE(contains(configuration, "\"SchoolName\" : \"Elm\""));
 }
 
+// In a folder where anybody may plant a name (world-writable and sticky, like
+// /tmp), a link is followed only when the user running the tool or the
+// folder's owner owns it, whatever the system's own setting: one planted by
+// another user at an output, the log or the configuration sends nothing
+// there and takes nothing from there. Every link of a chain counts.
+TEST(FileSafety, LinksPlantedByOthersInASharedFolderAreNotFollowed) {
+  if (ToolRun::windows())
+    GTEST_SKIP() << "links and owners of the host, which Wine does not show";
+  if (geteuid() != 0)
+    GTEST_SKIP() << "needs root to give links to another user";
+  const uid_t kRoot = 0;
+  const uid_t kOther = 65534;
+  struct Case {
+    const char* what;
+    const char* name;  // the link in the tool's folder
+    uid_t linkOwner;
+    uid_t folderOwner;
+    bool throughSharedSubfolder;  // a second link, of kOther's, on the way
+    int exitCode;                 // 0: the link is followed
+  } cases[] = {
+      {"another user's link at the README", "README.txt", kOther, kRoot, false,
+       5},
+      {"another user's link at the log", "fieldprep.log", kOther, kRoot, false,
+       4},
+      {"another user's link at the configuration", "QORConfiguration.json",
+       kOther, kRoot, false, 2},
+      {"another user's link further on", "README.txt", kRoot, kRoot, true, 5},
+      {"the running user's link at the README", "README.txt", kRoot, kRoot,
+       false, 0},
+      {"the running user's link at the log", "fieldprep.log", kRoot, kRoot,
+       false, 0},
+      {"the folder owner's link at the README", "README.txt", kOther, kOther,
+       false, 0},
+  };
+  const std::string kVictim = "{\"SchoolName\":\"root's own\"}";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ToolRun tool;
+    std::string victim = tool.folder() + "../victim";
+    writeFile(victim, kVictim);
+    fs::permissions(victim, fs::perms(0600));
+    std::string target = victim;
+    if (c.throughSharedSubfolder) {
+      tool.makeFolder("shared");
+      fs::permissions(tool.folder() + "shared", fs::perms(01777));
+      tool.link("shared/link", victim);
+      ASSERT_EQ(
+          0, lchown((tool.folder() + "shared/link").c_str(), kOther, kOther));
+      target = tool.folder() + "shared/link";
+    }
+    tool.link(c.name, target);
+    ASSERT_EQ(
+        0, lchown((tool.folder() + c.name).c_str(), c.linkOwner, c.linkOwner));
+    if (std::string(c.name) != "QORConfiguration.json")
+      tool.write("QORConfiguration.json", kConfiguration);
+    ASSERT_EQ(0, chown(tool.folder().c_str(), c.folderOwner, c.folderOwner));
+    fs::permissions(tool.folder(), fs::perms(01777));
+
+    EXPECT_EQ(c.exitCode, tool.run({kParameters}));
+    EXPECT_TRUE(fs::is_symlink(tool.folder() + c.name));
+    std::string followed = readFile(victim);
+    if (c.exitCode == 0) {
+      EXPECT_NE(kVictim, followed);
+      continue;
+    }
+    EXPECT_EQ(kVictim, followed);
+    EXPECT_FALSE(tool.exists("SILENT_INSTALL.BAT"));
+    if (c.exitCode == 4)
+      continue;  // no log to look into
+    std::string path = tool.appdir() + c.name;
+    expectFinalMessage(tool, c.exitCode == 5
+                                 ? "Failed to open output file: " + path + "\n"
+                                 : "Failed to read QORConfiguration.json "
+                                   "file: " +
+                                       path + "\n");
+  }
+}
+
 // Permission cases, run as an unprivileged user: root passes every check.
 TEST(FileSafety, PermissionsOfTheUserRunningTheToolDecide) {
   struct Case {

@@ -1,11 +1,13 @@
 // Whole runs of the built tool: exit codes and every file byte for byte.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "expected_outputs.h"
+#include "file_bytes.h"
 #include "text_mode.h"
 #include "tool_run.h"
 
@@ -257,6 +259,88 @@ TEST(Run, BareProgramNameWorksInTheCurrentDirectory) {
             log.find("\nSuccessfully updated : QORConfiguration.json\n\n"));
   EXPECT_NE(std::string::npos,
             tool.read("QORConfiguration.json").find("\"AdminID\" : \"9\""));
+}
+
+// The tool's folder is the program path's folder, whatever the tool's file
+// is called: a renamed copy, a duplicate download, a short name, a name typed
+// without its extension.
+TEST(Run, RenamedToolKeepsItsFilesInItsOwnFolder) {
+  const std::vector<std::string> names =
+      ToolRun::windows()
+          ? std::vector<std::string>{"fieldprep", "fieldprep (1).exe", "fp"}
+          : std::vector<std::string>{"fieldprep-v2", "fieldprep (1)", "fp"};
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    ToolRun tool;
+    tool.write("QORConfiguration.json", "{\"adminid\":\"9\"}");
+    ASSERT_EQ(0, tool.runAs(tool.appdir() + name, {"{}"}));
+    EXPECT_NE(
+        std::string::npos,
+        tool.read("fieldprep.log").find("AppDir:\n" + tool.appdir() + "\n\n"));
+    EXPECT_NE(std::string::npos,
+              tool.read("QORConfiguration.json").find("\"AdminID\" : \"9\""));
+    std::vector<std::string> files = tool.files();
+    for (const char* output : {"QORConfiguration.json", "README.txt",
+                               "SILENT_INSTALL.BAT", "fieldprep.log"})
+      EXPECT_EQ(1, std::count(files.begin(), files.end(), output)) << output;
+    EXPECT_EQ(5u, files.size());  // the four and the tool
+    // Nothing beside it: the launcher's command line only, under Wine.
+    std::vector<std::string> beside = {"app", "tmp"};
+    if (ToolRun::windows())
+      beside.insert(beside.begin() + 1, "command-line.txt");
+    EXPECT_EQ(beside, filesIn(tool.folder() + ".."));
+  }
+}
+
+// The parser stops after the first value: whatever else follows it but
+// whitespace and comments is refused, so that no setting is silently lost.
+TEST(Run, OnlyWhitespaceAndCommentsMayFollowTheSettings) {
+  struct Case {
+    const char* what;
+    std::string configuration;
+    std::vector<std::string> arguments;
+    const char* refused;  // the text's name, or null when the run succeeds
+    const char* where;
+  } cases[] = {
+      {"a second object after the configuration",
+       "{\"SchoolID\":\"1\"}\r\n{\"HTTPSProxy\":\"p\"}\r\n",
+       {"{}"},
+       "QORConfiguration.json",
+       "Line 2, Column 1"},
+      {"a member after the parameters' object",
+       "{\"SchoolID\":\"1\"}",
+       {"{\"SchoolID\":\"NEW\"},", "\"DistrictID\":\"2\"}"},
+       "parameters",
+       "Line 1, Column 19"},
+      {"comments and whitespace after both",
+       "{\"SchoolID\":\"1\"} // kept\r\n/* as\r\n ever */\r\n",
+       {"{\"DistrictID\":\"2\"}", "//", "note"},
+       nullptr,
+       nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ToolRun tool;
+    tool.write("QORConfiguration.json", c.configuration);
+    int exitCode = tool.run(c.arguments);
+    std::string log = tool.read("fieldprep.log");
+    if (!c.refused) {
+      EXPECT_EQ(0, exitCode);
+      std::string written = tool.read("QORConfiguration.json");
+      EXPECT_NE(std::string::npos, written.find("\"SchoolID\" : \"1\""));
+      EXPECT_NE(std::string::npos, written.find("\"DistrictID\" : \"2\""));
+      continue;
+    }
+    EXPECT_EQ(2, exitCode);
+    std::string ending = std::string("\nFailed to parse ") + c.refused +
+                         " file: \n* " + c.where +
+                         "\n  Only whitespace and comments may follow the "
+                         "settings.\n\n\n";
+    EXPECT_EQ(ending,
+              log.substr(log.size() - std::min(log.size(), ending.size())));
+    EXPECT_EQ(c.configuration, tool.read("QORConfiguration.json"));
+    EXPECT_EQ(3u, tool.files().size());  // the tool, its log, the configuration
+  }
 }
 
 TEST(Run, UnsafeBatchValueEndsWithSixAndKeepsTheOldFiles) {

@@ -149,7 +149,6 @@ TEST(LoadSettings, RootHoldsNonEmptyStringsAndBooleansUnderLowerCaseKeys) {
       {"{\"lcs_url\":\"x\", \"lcsurl\":\"y\"}",
        "{\"lcs_url\":\"x\", \"lcsurl\":\"y\"}"},
       {"{\"n\":1.50, \"m\":-0}", "{\"n\":\"1.50\", \"m\":\"-0\"}"},
-      {"{\"a\":\"1\"} and text after the object", "{\"a\":\"1\"}"},
   };
   for (const Case& c : cases) {
     SettingsDocument document;

@@ -81,14 +81,36 @@ TEST(ReadSettingsText, RefusesArraysAndObjectsWithTheirPlace) {
   }
 }
 
+TEST(ReadSettingsText, RefusesTextAfterTheValueAtItsFirstByte) {
+  const std::string refusal =
+      "\n  Only whitespace and comments may follow the settings.\n";
+  struct Case {
+    std::string text;
+    const char* where;
+  } cases[] = {
+      {"{\"a\":\"b\"}{\"c\":\"d\"}", "Line 1, Column 10"},
+      {"{\"SchoolID\":\"NEW\"}, \"DistrictID\":\"2\"}", "Line 1, Column 19"},
+      {"{}\n  /* c */ x", "Line 2, Column 11"},
+      {"{}\r\n// c\r\n}", "Line 3, Column 1"},
+      {"{} /* never closed", "Line 1, Column 4"},
+      {"{} / ", "Line 1, Column 4"},
+      {"{}\f", "Line 1, Column 3"},  // not whitespace to the parser
+      {"7 8", "Line 1, Column 3"},
+  };
+  for (const Case& c : cases) {
+    Reading reading = read(c.text);
+    EXPECT_FALSE(reading.accepted) << c.text;
+    EXPECT_EQ(std::string("* ") + c.where + refusal, reading.report) << c.text;
+  }
+}
+
 TEST(ReadSettingsText, AcceptsRootsWithoutMembersToRefuse) {
-  const char* texts[] = {"[]",
-                         " [ ] ",
-                         "{}",
-                         "null",
-                         "\"s\"",
-                         "7",
-                         "{\"a\":\"x\", \"b\":null, \"c\":false, \"d\":1}"};
+  const char* texts[] = {"[]", " [ ] ", "{}", "null", "\"s\"", "7",
+                         "{\"a\":\"x\", \"b\":null, \"c\":false, \"d\":1}",
+                         // Whitespace and comments after the value.
+                         "{} // note", "{}\r\n/* a\r\n b */\t\n// c\r\n",
+                         "7/**/",
+                         "{}/*/"};  // the parser ends a comment at a last "/"
   for (const char* text : texts) {
     Reading reading = read(text);
     EXPECT_TRUE(reading.accepted) << text;

@@ -37,25 +37,35 @@ class Arguments {
   std::vector<char*> pointers_;
 };
 
-TEST(ToolFolder, CutsTheLengthOfTheToolsNameWhateverItHolds) {
-  const std::string name = toolFileName();
-  const std::string sameLength(name.size(), 'x');
+#ifdef _WIN32
+const bool kWindows = true;
+#else
+const bool kWindows = false;
+#endif
+
+// The tool's folder is the program path's folder, whatever the tool's file
+// is called: renamed copies, a name without its extension, a short name.
+TEST(ToolFolder, IsTheProgramPathUpToItsLastSeparator) {
   struct Case {
     std::string programPath;
-    std::string folder;
+    std::string posix;
+    std::string windows;
   } cases[] = {
-      {"/opt/app/" + name, "/opt/app/"},
-      {"./" + name, "./"},
-      {"a/" + name, "a/"},
-      {"/opt/app/" + sameLength, "/opt/app/"},  // no separator is looked for
-      {"ab" + sameLength, "ab"},
-      {name, ""},
-      {name.substr(1), ""},  // shorter than the name
-      {"x", ""},
-      {"", ""},
+      {"/opt/app/fieldprep-v2", "/opt/app/", "/opt/app/"},
+      {"a/fieldprep (1)", "a/", "a/"},
+      {"./fp", "./", "./"},
+      {"fieldprep", "", ""},
+      {"", "", ""},
+      {"C:\\App\\fieldprep", "", "C:\\App\\"},
+      {"C:\\App/sub\\FIELDP~1.EXE", "C:\\App/", "C:\\App/sub\\"},
+      {"X:fieldprep.exe", "", "X:"},
+      {"X:sub\\fieldprep.exe", "", "X:sub\\"},
+      {"\\\\server\\share\\fieldprep.exe", "", "\\\\server\\share\\"},
+      {"1:fieldprep.exe", "", ""},  // no drive letter
   };
   for (const Case& c : cases)
-    EXPECT_EQ(c.folder, toolFolder(c.programPath)) << c.programPath;
+    EXPECT_EQ(kWindows ? c.windows : c.posix, pathFolder(c.programPath))
+        << c.programPath;
 }
 
 TEST(JoinArguments, AddsOnlyTheMissingBracesAndOneBlankBetweenArguments) {
@@ -95,7 +105,7 @@ TEST(LogCommandLine, WritesUsageEveryArgumentAndTheCount) {
 TEST(PrepareRun, WithoutArgumentsLogsTheCommandLineAndEndsWithOne) {
   RunEndCatcher catcher;
   std::string folder = scratchFolder();
-  std::string programPath = folder + toolFileName();
+  std::string programPath = folder + "fieldprep";
   Arguments args(programPath, {});
   std::string argStr = "untouched";
   std::string appdir;
@@ -116,7 +126,7 @@ TEST(PrepareRun, FillsTheFolderAndTheTextAndKeepsTheLogOpen) {
   RunEndCatcher catcher;
   std::string folder = scratchFolder();
   writeFile(folder + "fieldprep.log", "an earlier run's log\n");
-  std::string programPath = folder + toolFileName();
+  std::string programPath = folder + "fieldprep";
   std::vector<std::string> arguments = {"\"a\":", "\"b\""};
   Arguments args(programPath, arguments);
   std::string argStr = "replaced";
@@ -139,8 +149,8 @@ TEST(PrepareRun, LogThatCannotBeOpenedEndsWithFourAndWritesNothing) {
     std::string programPath;
     std::string logPath;
   } cases[] = {
-      {folder + "missing/" + toolFileName(), folder + "missing/fieldprep.log"},
-      {folder + toolFileName(), folder + "fieldprep.log"},  // a folder
+      {folder + "missing/fieldprep", folder + "missing/fieldprep.log"},
+      {folder + "fieldprep", folder + "fieldprep.log"},  // a folder
   };
   for (const Case& c : cases) {
     Arguments args(c.programPath, {"{}"});
@@ -171,7 +181,7 @@ TEST(PrepareRun, ArgumentThatIsNotExactEndsTheRun) {
     SCOPED_TRACE(c.inexactArgument);
     RunEndCatcher catcher;
     std::string folder = scratchFolder();
-    std::string programPath = folder + toolFileName();
+    std::string programPath = folder + "fieldprep";
     std::vector<std::string> arguments = {"{\"a\":", "\"b?\"}"};
     Arguments args(programPath, arguments);
     std::string argStr;

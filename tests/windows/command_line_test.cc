@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -98,29 +98,62 @@ TEST(CommandLine, BareFileNameWorksInTheCurrentDirectory) {
       contains(tool.read("QORConfiguration.json"), "\"AdminID\" : \"9\""));
 }
 
-// 13 characters come off the program path whatever they are: without the
-// extension the tool's folder is C:\, the root of Wine's drive C.
-TEST(CommandLine, ProgramPathWithoutTheExtensionLosesThirteenCharacters) {
-  const char* prefix = std::getenv("WINEPREFIX");
-  ASSERT_TRUE(prefix && *prefix) << "WINEPREFIX is not set";
-  fs::path driveC = fs::path(prefix) / "drive_c";
-  const char* outputs[] = {"fieldprep.log", "README.txt", "SILENT_INSTALL.BAT",
-                           "QORConfiguration.json"};
-  for (const char* name : outputs)
-    fs::remove(driveC / name);
+// `path` in its 8.3 form, as Wine's cmd gives it; "" when it gives none.
+std::string shortForm(ToolRun& tool, const std::string& path) {
+  if (path.find(' ') != std::string::npos)
+    return std::string();  // cmd's for would split it
+  std::string output = tool.folder() + "../short-form.txt";
+  tool.launch(
+      "C:\\windows\\system32\\cmd.exe",
+      "cmd /c for %I in (" + path + ") do @echo %~sI>" + windowsPath(output));
+  std::string text = readFile(output);
+  text.erase(text.find_last_not_of("\r\n ") + 1);
+  return text == path ? std::string() : text;
+}
 
-  ToolRun tool;
-  EXPECT_EQ(0, tool.runCommandLine("C:\\App\\fieldprep {}"));
-  std::string log = readFile((driveC / "fieldprep.log").string());
-  EXPECT_TRUE(contains(log, "argv[0]: C:\\App\\fieldprep\n"));
-  EXPECT_TRUE(contains(log, "AppDir:\nC:\\\n\n"));
-  EXPECT_TRUE(
-      contains(log, "\nSuccessfully updated : C:\\QORConfiguration.json\n\n"));
-  for (const char* name : outputs) {
-    EXPECT_TRUE(fs::exists(driveC / name)) << name;
-    fs::remove(driveC / name);
+// The tool's folder is the program path up to its last separator, or the
+// colon of a drive prefix, however the caller wrote the path.
+TEST(CommandLine, ToolFolderIsWhereTheProgramPathSaysInAnyForm) {
+  struct Case {
+    const char* what;
+    std::string (*programPath)(ToolRun& tool);  // "" to skip
+    std::string (*folder)(const std::string& programPath);
+  } cases[] = {
+      {"a drive prefix and no folder",
+       [](ToolRun&) { return std::string("Z:fieldprep (1).exe"); },
+       [](const std::string&) { return std::string("Z:"); }},
+      // Wine's cmd gives the folders' 8.3 names, not the file's.
+      {"8.3 names",
+       [](ToolRun& tool) {
+         fs::copy_file(tool.folder() + "fieldprep.exe",
+                       tool.folder() + "fieldprep-setup.exe");
+         return shortForm(tool, tool.appdir() + "fieldprep-setup.exe");
+       },
+       [](const std::string& path) {
+         return path.substr(0, path.rfind('\\') + 1);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ToolRun tool;
+    std::string programPath = c.programPath(tool);
+    if (programPath.empty()) {
+      std::cout << "[  SKIPPED ] " << c.what << ": Wine gives no 8.3 form of "
+                << tool.programPath() << "\n";
+      continue;
+    }
+    std::string folder = c.folder(programPath);
+    tool.write("QORConfiguration.json", "{\"AdminID\":\"9\"}");
+    ASSERT_EQ(0, tool.runAs(programPath, {"{}"}));
+    std::string log = tool.read("fieldprep.log");
+    EXPECT_TRUE(contains(log, "AppDir:\n" + folder + "\n\n")) << log;
+    EXPECT_TRUE(contains(log, "\nSuccessfully updated : " + folder +
+                                  "QORConfiguration.json\n\n"));
+    EXPECT_TRUE(
+        contains(tool.read("QORConfiguration.json"), "\"AdminID\" : \"9\""));
+    for (const char* output : {"README.txt", "SILENT_INSTALL.BAT"})
+      EXPECT_TRUE(tool.exists(output)) << output;
   }
-  EXPECT_FALSE(tool.exists("fieldprep.log"));
 }
 
 // The temporary folder reaches the tool in the ANSI code page, the encoding
