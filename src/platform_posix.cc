@@ -470,7 +470,7 @@ bool flushToDisk(FILE* file) {
 }
 
 bool flushFolderOf(const std::string& path) {
-  std::string folder = folderOf(path);
+  std::string folder = pathFolder(path);
   int fd = open(folder.empty() ? "." : folder.c_str(),
                 O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0)  // a folder the user may not read cannot be flushed
