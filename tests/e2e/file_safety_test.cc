@@ -11,8 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "expected_outputs.h"
 #include "file_bytes.h"
 #include "sanitizer.h"
+#include "text_checks.h"
 #include "tool_run.h"
 
 namespace {
@@ -21,24 +23,6 @@ namespace fs = std::filesystem;
 
 const char kParameters[] = "{\"baseurl\":\"https://h/a\",\"SchoolID\":\"5\"}";
 const char kConfiguration[] = "{\"SchoolName\":\"Elm\",\"foo\":\"kept\"}";
-const char* const kOutputs[] = {"README.txt", "SILENT_INSTALL.BAT",
-                                "QORConfiguration.json"};
-
-bool endsWith(const std::string& text, const std::string& ending) {
-  return text.size() >= ending.size() &&
-         text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
-}
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-// The log ends with the stored message, written as "\n%s\n".
-void expectFinalMessage(const ToolRun& tool, const std::string& message) {
-  std::string log = tool.read("fieldprep.log");
-  EXPECT_TRUE(endsWith(log, "\n" + message + "\n")) << log;
-}
-
 // The three outputs of a run without anything in the way.
 std::vector<std::string> plainRun(const std::vector<std::string>& arguments) {
   ToolRun tool;

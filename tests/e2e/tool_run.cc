@@ -16,6 +16,7 @@
 
 #include "file_bytes.h"
 #include "scratch_folder.h"
+#include "text_checks.h"
 
 namespace fs = std::filesystem;
 
@@ -325,6 +326,13 @@ bool ToolRun::existsTemp(const std::string& name) const {
 }
 
 std::vector<std::string> ToolRun::files() const { return filesIn(folder_); }
+void expectFinalMessage(const ToolRun& tool, const std::string& message) {
+  std::string log = tool.read("fieldprep.log");
+  EXPECT_TRUE(endsWith(log, "\n" + message + "\n"))
+      << "log ends with: "
+      << log.substr(log.size() > 300 ? log.size() - 300 : 0);
+}
+
 std::string windowsPath(const std::string& hostPath) {
   std::string path = "Z:" + hostPath;
   std::replace(path.begin(), path.end(), '/', '\\');
