@@ -50,9 +50,9 @@ function finishTest() {
 }
 /^[ \t]*<skipped / { skipMessage = unescape(attribute($0, "message")) }
 /^[ \t]*<failure / { failureMessage = unescape(attribute($0, "message")) }
-# GoogleTest prints "FILE:LINE: Skipped", then the reason, then the
-# "[  SKIPPED ]" line of the test.
-/^\[  SKIPPED \] / { inReason = 0 }
+# GoogleTest prints "FILE:LINE: Skipped", then the reason, then the traces
+# of SCOPED_TRACE, if any, and the "[  SKIPPED ]" line of the test.
+/^\[  SKIPPED \] / || /^Google Test trace:$/ { inReason = 0 }
 inReason {
   line = unescape($0)
   sub(/^[ \t]+/, "", line)
