@@ -16,4 +16,4 @@ cmake --build build-asan -j"$(nproc)"
 # own exit codes, so no test can take a report for an orderly end.
 export ASAN_OPTIONS="abort_on_error=1:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1:strict_init_order=1"
 export UBSAN_OPTIONS="abort_on_error=1:halt_on_error=1:print_stacktrace=1"
-ctest --test-dir build-asan --output-on-failure -j"$(nproc)"
+ctest --test-dir build-asan --output-on-failure -j"$(nproc)" --output-junit junit.xml

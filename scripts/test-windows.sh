@@ -31,4 +31,4 @@ mkdir -p "$WINEPREFIX"
 "$wineserver" -p </dev/null >/dev/null 2>&1
 /usr/lib/wine/wine64 wineboot --init </dev/null >build-mingw/wineboot.log 2>&1
 
-ctest --preset mingw -j"$(nproc)"
+ctest --preset mingw -j"$(nproc)" --output-junit junit.xml

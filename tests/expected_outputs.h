@@ -1,6 +1,6 @@
 // Texts the tool writes, shared by the unit and the end-to-end tests: the
-// README and the batch file for a tree without values, and the command line's
-// log entries.
+// README and the batch file for a tree without values, the names of the
+// outputs, and the command line's log entries.
 #ifndef FIELDPREP_EXPECTED_OUTPUTS_H_
 #define FIELDPREP_EXPECTED_OUTPUTS_H_
 
@@ -56,6 +56,10 @@ inline constexpr char kDefaultBatch[] =
     "\n"
     "START msiexec.exe /i QOR_ORBELIX_Setup.msi /qr /lv \"install.log\" "
     "AUTOUPDATEFLAG=\"true\" STARTUPURL=\"\" BASEURL=\"\" UPDATEURL=\"\"\n";
+
+// The three outputs in the order the run writes them.
+inline constexpr const char* kOutputs[] = {"README.txt", "SILENT_INSTALL.BAT",
+                                           "QORConfiguration.json"};
 
 // The log's first entries: the usage line, every argument and their count.
 inline std::string commandLineEntries(

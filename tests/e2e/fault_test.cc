@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "expected_outputs.h"
 #include "tool_run.h"
 
 namespace {
@@ -25,10 +26,6 @@ const char kParameters[] =
 std::string existingConfiguration() {
   return "{\"SchoolID\":\"1\",\"padding\":\"" + std::string(3000, 'x') + "\"}";
 }
-
-// The three outputs in the order the run writes them.
-const char* const kOutputs[] = {"README.txt", "SILENT_INSTALL.BAT",
-                                "QORConfiguration.json"};
 
 struct Outputs {
   std::string files[3];

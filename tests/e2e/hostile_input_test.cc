@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "expected_outputs.h"
+#include "text_checks.h"
 #include "text_mode.h"
 #include "tool_run.h"
 
@@ -33,26 +34,9 @@ std::string joined(const std::vector<std::string>& pieces) {
   return text;
 }
 
-bool endsWith(const std::string& text, const std::string& ending) {
-  return text.size() >= ending.size() &&
-         text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
-}
-
-// The log ends with the stored message, written as "\n%s\n".
-void expectFinalMessage(const ToolRun& tool, const std::string& message) {
-  std::string log = tool.read("fieldprep.log");
-  EXPECT_TRUE(endsWith(log, "\n" + message + "\n"))
-      << "log ends with: "
-      << log.substr(log.size() > 300 ? log.size() - 300 : 0);
-}
-
 void expectSuccess(const ToolRun& tool) {
   expectFinalMessage(tool, "Successfully updated : " + tool.appdir() +
                                "QORConfiguration.json\n");
-}
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
 }
 
 // The length of a Windows command line, its terminating NUL included.

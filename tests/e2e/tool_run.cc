@@ -14,11 +14,13 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 #include <sstream>
 #include <thread>
 
 #include "file_bytes.h"
 #include "scratch_folder.h"
+#include "text_checks.h"
 
 namespace fs = std::filesystem;
 
@@ -240,11 +242,28 @@ int ToolRun::launch(const std::string& application,
   // The launcher reads the command line from a file beside the tool's
   // folder, so that it may be as long as Windows allows.
   std::string commandLineFile = folder_ + "../command-line.txt";
-  writeFile(commandLineFile, commandLine);
   command.push_back(windowsPath(temp_));
   command.push_back(application);
   command.push_back(windowsPath(commandLineFile));
-  return execute(command.front(), command);
+  // Now and then Wine ends a process that it starts from here with exit
+  // code 1 before any of its code has run. The launcher removes the file
+  // before it starts anything, so while the file is still there, and the
+  // launcher did not refuse it (125), nothing has run and the launch is
+  // tried again.
+  const int kAttempts = 3;
+  for (int attempt = 1;; ++attempt) {
+    writeFile(commandLineFile, commandLine);
+    int exitCode = execute(command.front(), command);
+    if (!fileExists(commandLineFile) || exitCode == 125)
+      return exitCode;
+    if (attempt == kAttempts) {
+      ADD_FAILURE() << "Wine did not start the launcher " << kAttempts
+                    << " times in a row (last exit code " << exitCode << ")";
+      return exitCode;
+    }
+    std::cerr << "Wine did not start the launcher (exit code " << exitCode
+              << "); starting it again\n";
+  }
 }
 
 // Runs `executable` (a path, not looked up) with `command` as its argument
@@ -366,6 +385,13 @@ bool ToolRun::existsTemp(const std::string& name) const {
 }
 
 std::vector<std::string> ToolRun::files() const { return filesIn(folder_); }
+void expectFinalMessage(const ToolRun& tool, const std::string& message) {
+  std::string log = tool.read("fieldprep.log");
+  EXPECT_TRUE(endsWith(log, "\n" + message + "\n"))
+      << "log ends with: "
+      << log.substr(log.size() > 300 ? log.size() - 300 : 0);
+}
+
 std::string windowsPath(const std::string& hostPath) {
   std::string path = "Z:" + hostPath;
   std::replace(path.begin(), path.end(), '/', '\\');

@@ -120,6 +120,10 @@ class ToolRun {
   int execute(const std::string& executable, std::vector<std::string> command);
 };
 
+// Checks that the tool's log ends with the stored message, which the run's
+// last entry writes as "\n%s\n".
+void expectFinalMessage(const ToolRun& tool, const std::string& message);
+
 // An absolute host path as Windows programs under Wine see it.
 std::string windowsPath(const std::string& hostPath);
 

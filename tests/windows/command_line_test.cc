@@ -11,6 +11,7 @@
 
 #include "expected_outputs.h"
 #include "file_bytes.h"
+#include "text_checks.h"
 #include "tool_run.h"
 
 namespace fs = std::filesystem;
@@ -26,10 +27,6 @@ std::string argumentEntries(const std::string& log) {
   if (begin == std::string::npos || end == std::string::npos)
     return "(no argument entries in the log)";
   return log.substr(begin + 1, end - begin);
-}
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
 }
 
 TEST(CommandLine, ArgumentsAreSplitAsTheWindowsRuntimeSplitsThem) {

@@ -11,6 +11,7 @@
 
 #include "batch_run.h"
 #include "file_bytes.h"
+#include "text_checks.h"
 #include "tool_run.h"
 
 namespace fs = std::filesystem;
@@ -22,10 +23,6 @@ const char kMsiexec[] = "C:\\windows\\system32\\msiexec.exe";
 std::string environment(const char* name) {
   const char* value = std::getenv(name);
   return value ? value : "";
-}
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
 }
 
 // The properties as the engine saw them, from its log: the evidence shown
