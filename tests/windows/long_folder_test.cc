@@ -7,13 +7,10 @@
 #include <vector>
 
 #include "file_bytes.h"
+#include "text_checks.h"
 #include "tool_run.h"
 
 namespace {
-
-bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
 
 // A path holds at most 259 characters (MAX_PATH with its terminating NUL).
 // Every folder whose outputs fit that gets all of them written, although the
