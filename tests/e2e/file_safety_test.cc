@@ -28,6 +28,10 @@
 
 namespace {
 
+const char kNeedsAnotherUser[] =
+    "needs root, and a scratch folder that user 65534 can reach, to run the "
+    "tool as that user";
+
 namespace fs = std::filesystem;
 
 const char kParameters[] = "{\"baseurl\":\"https://h/a\",\"SchoolID\":\"5\"}";
@@ -405,8 +409,7 @@ TEST(FileSafety, PermissionsOfTheUserRunningTheToolDecide) {
     SCOPED_TRACE(c.title);
     ToolRun tool;
     if (!tool.runUnprivileged())
-      GTEST_SKIP() << "needs root, and a scratch folder that user 65534 can "
-                      "reach, to run the tool as that user";
+      GTEST_SKIP() << kNeedsAnotherUser;
     tool.limitTime(20);
     tool.write("QORConfiguration.json", kConfiguration);
     tool.write("README.txt", "previous");
@@ -504,8 +507,7 @@ TEST(FileSafety, CopyThatCouldNotBeRemovedIsNotTaken) {
     SCOPED_TRACE(c.title);
     ToolRun tool;
     if (!tool.runUnprivileged())
-      GTEST_SKIP() << "needs root, and a scratch folder that user 65534 can "
-                      "reach, to run the tool as that user";
+      GTEST_SKIP() << kNeedsAnotherUser;
     tool.limitTime(20);
     tool.giveToUnprivileged("");
     tool.write("QORConfiguration.json", kConfiguration);
@@ -607,8 +609,7 @@ TEST(FileSafety, ConfigurationTheUserMayNotReadEndsWithTwo) {
   ToolRun tool;
   tool.limitTime(10);
   if (!tool.runUnprivileged())
-    GTEST_SKIP() << "needs root, and a scratch folder that user 65534 can "
-                    "reach, to run the tool as that user";
+    GTEST_SKIP() << kNeedsAnotherUser;
   tool.giveToUnprivileged("");
   tool.write("QORConfiguration.json", kConfiguration);
   fs::permissions(tool.folder() + "QORConfiguration.json", fs::perms(0600));
